@@ -1,0 +1,76 @@
+#pragma once
+// The progress output channel. Every run reports through a ProgressSink:
+// EmitProgress shows the piece in the run's status window, keeps it in the
+// sink and in the process-wide progress text (the run's report), and writes
+// it to omb_output.txt and to the console when the sink asks for it.
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace omb {
+
+// The status window of a console run (a status dialog). The command line
+// has none. Control ids follow the dialogs: 1045 the progress bar, 1044
+// "Print Info", 8 "Close".
+class StatusWindow {
+ public:
+  virtual ~StatusWindow() = default;
+  virtual void AppendText(int itemId, std::string_view text) = 0;
+  virtual void SetProgressRange(int low, int high, int step) = 0;
+  virtual void StepProgress() = 0;
+  virtual void SetProgressPosition(int position) = 0;
+  virtual void EnableControl(int controlId, bool enabled) = 0;
+  virtual void SetBusyCursor(bool busy) = 0;
+};
+
+struct ProgressSink {
+  std::string text;         // the piece to emit next
+  std::string accumulated;  // everything emitted through this sink
+  StatusWindow* window = nullptr;
+  int itemId = 0;
+  int toFile = 0;           // 1 = also append to omb_output.txt
+  bool consoleOpen = false; // the console, opened on first use
+  bool toConsole = false;   // also write to the console (standard output)
+  bool readerDone = false;  // set by a CRedirectStdout reader feeding this sink
+};
+
+// Delivers sink.text (see above). Safe to call from a capture's reader
+// thread while another thread emits: sink and process text are guarded.
+void EmitProgress(ProgressSink& sink);
+// Sets sink.text to text and emits it.
+void Emit(ProgressSink& sink, std::string_view text);
+
+// Appends to "omb_output.txt" beside the program file, in text mode.
+void AppendToOutputFile(std::string_view text);
+
+// The process-wide progress text: everything emitted during a run.
+std::string ProgressText();
+void ClearProgressText();
+// Returns the text and empties it, atomically.
+std::string TakeProgressText();
+
+// Diagnostic trace (debugger output); written to $OMB_TRACE when that
+// environment variable names a host file, nowhere otherwise.
+void Trace(std::string_view text);
+
+// Captures file descriptor 1 (and the C stdio stream) into a sink for its
+// lifetime: a reader thread emits each piece of at most 256 bytes as it
+// arrives. The destructor restores standard output and does not return
+// before the reader has delivered everything and ended.
+class CRedirectStdout {
+ public:
+  CRedirectStdout();
+  ~CRedirectStdout();
+  CRedirectStdout(const CRedirectStdout&) = delete;
+  CRedirectStdout& operator=(const CRedirectStdout&) = delete;
+
+  void SetSink(ProgressSink* sink);
+  bool active() const { return active_; }
+
+ private:
+  struct State;
+  State* state_ = nullptr;
+  bool active_ = false;
+};
+
+}  // namespace omb

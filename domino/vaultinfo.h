@@ -1,0 +1,56 @@
+#pragma once
+// The Vaultinfo tree, the program's ini file and the small file, folder,
+// ini, registry, path, time and text helpers that every engine uses.
+// Paths are Windows paths.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "domino/server_info.h"
+
+namespace omb {
+
+// ---- Vaultinfo paths ------------------------------------------------------
+std::string GetIniPath();                 // C:\Windows\omb.ini
+std::string GetVaultinfoRoot();           // CHANGE_INFO_DIR with a trailing "\" ("" when missing)
+int GetServerVaultinfoDir(const PartitionInfo& server, const std::string& subdirectory,
+                          std::string& out);  // 0, or -1 without CHANGE_INFO_DIR
+int GetHintPath(const PartitionInfo& server, std::string& out);
+bool IsConfigured();
+
+// ---- ini files (section "NOTES") ----------------------------------------
+int ReadNotesIniValue(const std::string& key, std::string& value, const std::string& file);
+int WriteNotesIniValue(const std::string& key, const std::string& value, const std::string& file);
+
+// ---- registry (HKEY_LOCAL_MACHINE) ----------------------------------------
+int ReadRegistryValue(const std::string& subkey, const std::string& valueName, std::string& value);
+int WriteRegistryValue(const std::string& subkey, const std::string& valueName,
+                       const std::string& text);
+
+// ---- files and folders ----------------------------------------------------
+int DirectoryExists(const std::string& path);       // 0 exists, 1 not, -1 empty path
+int CreateDirectoryPath(const std::string& path);   // 1 all exist, 0 failed, -1 empty
+int DeleteDirectoryTree(const std::string& path);   // 0, or an error; -1 empty
+uint32_t GetFreeMegabytes(char driveLetter);        // 0 when it cannot be queried
+int IsProgramDrive(char driveLetter);               // -1 when it holds the Domino programs
+int CountVirtualDisks();
+int WriteNameList(const std::string& file, const std::vector<SnapshotEntry>& snapshots);
+int WriteNameList(const std::string& file, const std::vector<std::string>& names);
+
+// ---- paths and texts --------------------------------------------------------
+std::string JoinPath(const std::string& folder, const std::string& name);
+struct PathParts {
+  std::string drive;      // "D:"
+  std::string directory;  // "\\Lotus\\Domino\\"
+  std::string fileName;   // "a"
+  std::string extension;  // ".nsf"
+  std::string driveAndDirectory() const { return drive + directory; }
+};
+PathParts SplitPath(const std::string& path);
+std::string ResolveLogPath(const std::string& dataPath, const std::string& logPath);
+int SplitText(const std::string& text, const std::string& separator,
+              std::vector<std::string>& pieces);
+int ReplaceAll(std::string& text, const std::string& find, const std::string& replacement);
+std::string FormatTimestamp();  // "%d/%d/%d %02d:%02d:%02d:%02d"
+
+}  // namespace omb

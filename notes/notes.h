@@ -1,0 +1,130 @@
+#pragma once
+// The Lotus Notes runtime, one method per role that the engines call. The
+// ordinal of the real entry point is given with each method. Statuses are
+// 16-bit; 0 is success. Paths are Windows paths.
+//
+// The default implementation (notes/runtime.h) is this program's own
+// runtime over its own file formats; tests install fakes with SetNotesApi.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace omb::notes {
+
+using Status = uint16_t;
+using Handle = uint32_t;
+using NoteId = uint32_t;
+
+constexpr Status kNoError = 0;
+constexpr Status kNoMoreExtents = 5086;     // log-extent enumeration/archiving: nothing more
+constexpr Status kLogFilesNotFound = 5091;  // recovery: an extent could not be had
+constexpr Status kDbNotLogged = 5109;       // recovery: the failing database is not logged
+constexpr int kLogStyleCircular = 0;
+constexpr int kLogStyleArchive = 1;
+constexpr Status kLoggingDisabled = 5119;   // logging-style query: logging is off
+
+constexpr uint32_t kBackupEndNormal = 0;
+constexpr uint32_t kBackupEndAbort = 1;
+
+using LogId = std::array<uint8_t, 16>;
+
+// Four little-endian 32-bit words of a log identifier combined by XOR,
+// printed "%08x": the log series text.
+std::string LogSeriesText(const LogId& id);
+
+struct DbLogInfo {
+  bool logged = false;
+  LogId logId{};
+  LogId instanceId{};
+  uint32_t logExtent = 0;  // extent in which the database's logging starts
+};
+
+struct LogExtent {
+  LogId logId{};
+  uint32_t number = 0;
+  std::string path;  // full path of the extent file
+};
+
+// Called by Recover when it needs archived extent `firstExtent` placed in
+// the folder of `requestedPath`. Returns 0 when at least one extent was
+// supplied, 0xFFFF when none was.
+using ArchivedLogCallback =
+    std::function<Status(uint32_t firstExtent, const std::string& requestedPath)>;
+
+class NotesApi {
+ public:
+  virtual ~NotesApi() = default;
+
+  // -- runtime ----------------------------------------------------------
+  // 15: args as argv without the program name, e.g. {"=C:\\...\\notes.ini"};
+  // empty = the default notes.ini.
+  virtual Status InitRuntime(const std::vector<std::string>& args) = 0;
+  virtual void TermRuntime() = 0;                              // 13
+  virtual Status GetServerName(std::string& canonical) = 0;    // 1562
+  // 628: "CN=Mail1/OU=Sales/O=Acme" -> "Mail1/Sales/Acme"
+  virtual Status AbbreviateName(const std::string& canonical, std::string& abbreviated) = 0;
+  // 5927: style 0 circular, 1 archive; a non-zero status is the style code.
+  virtual Status GetLogStyle(int& style) = 0;
+  virtual std::string StatusText(Status status) = 0;          // 707 (status & 0x3FFF)
+  // 391: translate a path for the file system (mode 1).
+  virtual Status TranslatePath(int mode, const std::string& in, std::string& out) = 0;
+
+  // -- databases ----------------------------------------------------------
+  virtual Status OpenDb(const std::string& path, Handle& db) = 0;  // 2005
+  virtual Status CloseDb(Handle db) = 0;                           // 2001
+  virtual Status GetDbLogInfo(Handle db, DbLogInfo& info) = 0;     // 5875
+  virtual Status ReadDbInfoBlock(Handle db, std::array<char, 128>& block) = 0;         // 2086
+  virtual Status WriteDbInfoBlock(Handle db, const std::array<char, 128>& block) = 0;  // 2087
+
+  // -- backup mode and change information ----------------------------------
+  virtual Status BackupStart(Handle db, uint32_t& context, uint32_t& sizeLow,
+                             uint32_t& sizeHigh) = 0;                          // 5734
+  virtual Status BackupStop(Handle db, uint32_t context) = 0;                  // 5735
+  virtual Status BackupEnd(Handle db, uint32_t context, uint32_t flags) = 0;   // 5736
+  virtual Status GetChangeInfoSize(Handle db, uint32_t context, uint32_t& low,
+                                   uint32_t& high) = 0;                        // 5878
+  virtual Status ReadChangeInfo(Handle db, uint32_t context, char* buffer, uint32_t size,
+                                uint32_t& filled) = 0;                         // 5879
+  virtual Status ApplyChangeInfoStart(const std::string& dbPath, uint32_t sizeLow,
+                                      uint32_t sizeHigh, uint32_t& applyContext) = 0;  // 5876
+  virtual Status ApplyChangeInfo(uint32_t applyContext, const char* data, uint32_t size) = 0;  // 5880
+  virtual Status ApplyChangeInfoEnd(uint32_t applyContext) = 0;                // 5877
+
+  // -- transaction logs ---------------------------------------------------
+  virtual Status ArchiveBegin() = 0;                                   // 5925
+  virtual Status ArchiveFirst(LogExtent& extent) = 0;                  // 5823
+  virtual Status ArchiveNext(LogExtent& extent) = 0;                   // 5803
+  virtual Status MarkArchived(const LogId& logId, uint32_t number) = 0;  // 5804
+  virtual Status ArchiveEnd() = 0;                                     // 5926
+  // 5794: nameBuffer holds database paths each ended by one NUL, followed by
+  // one more NUL. failingIndex is 1-based (0 = none). What recovery prints
+  // goes to standard output.
+  virtual Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                         uint32_t flags, uint32_t& failingIndex) = 0;
+
+  // -- notes, views and items (names.nsf) -------------------------------------
+  virtual Status FindDesignNote(Handle db, const std::string& name, NoteId& id) = 0;
+  virtual Status OpenCollection(Handle db, NoteId view, Handle& collection) = 0;
+  virtual Status FindByName(Handle collection, const std::string& key, uint32_t& position,
+                            uint32_t& matches) = 0;
+  virtual Status ReadEntries(Handle collection, uint32_t position, uint32_t count,
+                             std::vector<NoteId>& ids) = 0;
+  virtual Status CloseCollection(Handle collection) = 0;
+  virtual Status CreateNote(Handle db, Handle& note) = 0;
+  virtual Status OpenNote(Handle db, NoteId id, Handle& note) = 0;
+  virtual Status GetTextItem(Handle note, const std::string& item, std::string& value) = 0;
+  virtual Status SetTextItem(Handle note, const std::string& item, const std::string& value) = 0;
+  virtual Status UpdateNote(Handle note) = 0;  // writes the note (logged when the db is)
+  virtual Status CloseNote(Handle note) = 0;
+};
+
+// The Notes API of this process: the installed one, or the built-in runtime.
+NotesApi& Api();
+// Installs an implementation (not owned); nullptr restores the built-in one.
+// Returns the previous installed pointer (nullptr for the built-in).
+NotesApi* SetNotesApi(NotesApi* api);
+
+}  // namespace omb::notes

@@ -1,0 +1,28 @@
+#pragma once
+// Deletion of a server's snapshots beyond a keep count, keeping the
+// archived logs that newer snapshots of the same server still need.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "domino/server_info.h"
+
+namespace omb::snapshot {
+
+// A snapshot directory of the server's Vaultinfo tree that holds a log_hint.
+struct SnapshotDirectory {
+  std::string hintPath;   // ...\<snapshot name>\log_hint
+  std::string directory;  // ...\<snapshot name>\  (with the trailing backslash)
+  uint32_t firstLog = 0;  // line 1 of log_hint
+  std::string series;     // line 2 of log_hint
+};
+
+// 0 or -1; deleted counts every snapshot whose deletion was requested and done.
+int DeleteExcessSnapshots(PartitionInfo& server, char driveLetter, int keepCount, int& deleted);
+
+// Moves each archived log of a snapshot directory that a newer snapshot of
+// the list needs into that snapshot's logs folder. Always 0.
+int SaveSnapshotLogs(ProgressSink& output, const std::vector<SnapshotDirectory>& directories,
+                     const std::string& changeInfoDirectory);
+
+}  // namespace omb::snapshot
