@@ -49,6 +49,10 @@ void ClearProgressText();
 // Returns the text and empties it, atomically.
 std::string TakeProgressText();
 
+// Replaces the console's descriptor (tests); returns the previous one. By
+// default it is a copy of descriptor 1 taken when the process started.
+int SetConsoleOutput(int fd);
+
 // Diagnostic trace (debugger output); written to $OMB_TRACE when that
 // environment variable names a host file, nowhere otherwise.
 void Trace(std::string_view text);
@@ -67,8 +71,9 @@ class CRedirectStdout {
   void SetSink(ProgressSink* sink);
   bool active() const { return active_; }
 
- private:
   struct State;
+
+ private:
   State* state_ = nullptr;
   bool active_ = false;
 };

@@ -73,6 +73,8 @@ class NotesApi {
   virtual Status TranslatePath(int mode, const std::string& in, std::string& out) = 0;
 
   // -- databases ----------------------------------------------------------
+  // 2005: a path without a drive is taken in the server's data directory
+  // ("names.nsf"). A damaged file gives the corrupt-database status.
   virtual Status OpenDb(const std::string& path, Handle& db) = 0;  // 2005
   virtual Status CloseDb(Handle db) = 0;                           // 2001
   virtual Status GetDbLogInfo(Handle db, DbLogInfo& info) = 0;     // 5875
@@ -80,6 +82,13 @@ class NotesApi {
   virtual Status WriteDbInfoBlock(Handle db, const std::array<char, 128>& block) = 0;  // 2087
 
   // -- backup mode and change information ----------------------------------
+  // While a database is in backup mode every change to it, by any process,
+  // is recorded. BackupStop freezes that record (the change information),
+  // GetChangeInfoSize/ReadChangeInfo stream it, BackupEnd drops it (flag 0
+  // after saving it, kBackupEndAbort when it is abandoned).
+  // ApplyChangeInfo* take that stream in chunks split anywhere and apply to
+  // the restored database each change it does not hold yet; the End call
+  // writes the database, and fails when the stream was incomplete.
   virtual Status BackupStart(Handle db, uint32_t& context, uint32_t& sizeLow,
                              uint32_t& sizeHigh) = 0;                          // 5734
   virtual Status BackupStop(Handle db, uint32_t context) = 0;                  // 5735
@@ -94,6 +103,16 @@ class NotesApi {
   virtual Status ApplyChangeInfoEnd(uint32_t applyContext) = 0;                // 5877
 
   // -- transaction logs ---------------------------------------------------
+  // The same two calls serve archiving and the enumeration of extents:
+  // - between ArchiveBegin and ArchiveEnd, ArchiveFirst/ArchiveNext return
+  //   the extents that are ready to archive (full, not yet archived), oldest
+  //   first, then kNoMoreExtents. MarkArchived records an extent as archived
+  //   and only then removes its file from the log folder.
+  // - outside an archive session they return every extent whose file is in
+  //   the log folder, oldest first, the current (live) extent last, then
+  //   kNoMoreExtents; the restore learns the current series and the last
+  //   extent number from this.
+  // With logging off these calls answer kLoggingDisabled.
   virtual Status ArchiveBegin() = 0;                                   // 5925
   virtual Status ArchiveFirst(LogExtent& extent) = 0;                  // 5823
   virtual Status ArchiveNext(LogExtent& extent) = 0;                   // 5803
@@ -101,7 +120,11 @@ class NotesApi {
   virtual Status ArchiveEnd() = 0;                                     // 5926
   // 5794: nameBuffer holds database paths each ended by one NUL, followed by
   // one more NUL. failingIndex is 1-based (0 = none). What recovery prints
-  // goes to standard output.
+  // goes to standard output. Each database gets every log record of its
+  // instance newer than the last one it holds; an extent missing from the
+  // log folder is asked for through the callback, and still missing gives
+  // kLogFilesNotFound; a database that is not logged gives kDbNotLogged.
+  // Nothing is written unless every database could be recovered.
   virtual Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
                          uint32_t flags, uint32_t& failingIndex) = 0;
 

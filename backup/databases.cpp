@@ -1,0 +1,256 @@
+#include "backup/databases.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "domino/vaultinfo.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace omb::backup {
+
+namespace {
+
+// Change information is streamed through one buffer of this size.
+constexpr uint32_t kChangeInfoChunk = 32768;
+
+std::string StatusText(notes::Status status) {
+  return notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF));
+}
+
+std::string ExtensionOf(const std::string& fileName) {
+  size_t dot = fileName.rfind('.');
+  return dot == std::string::npos ? std::string() : fileName.substr(dot);
+}
+
+bool IsDatabaseFile(const std::string& fileName) {
+  std::string extension = platform::ToLower(ExtensionOf(fileName));
+  return extension == ".nsf" || extension == ".ntf" || extension == ".box";
+}
+
+void CollectDatabases(const std::string& directory, const std::vector<platform::DirEntry>& entries,
+                      std::vector<DatabaseRecord>& list) {
+  for (const platform::DirEntry& entry : entries) {
+    std::string path = JoinPath(directory, entry.name);
+    if (entry.isDirectory) {
+      std::vector<platform::DirEntry> children;
+      if (platform::ListDirectory(path, children) == 0) CollectDatabases(path, children, list);
+    } else if (IsDatabaseFile(entry.name)) {
+      DatabaseRecord record;
+      record.path = path;
+      record.changeFileName = entry.name + ".dat";
+      list.push_back(record);
+    }
+  }
+}
+
+// The line that names an errno value of a failed open; empty for others.
+std::string OpenErrnoLine(int error) {
+  switch (error) {
+    case ENOENT: return "ERROR: (ENOENT) File or path not found\r\n";
+    case EACCES: return "ERROR: (EACCES) Tried to open read-only file for writing\r\n";
+    case EEXIST: return "ERROR: (EEXIST) Filename already exists\r\n";
+    case EINVAL: return "ERROR: (EINVAL) Invalid oflag or pmode argument \r\n";
+    case EMFILE: return "ERROR: (EMFILE) No more file handles available (too many open files)\r\n";
+    default: return "";
+  }
+}
+
+std::string FolderOf(const std::string& filePath) {
+  size_t slash = filePath.rfind('\\');
+  return slash == std::string::npos ? std::string() : filePath.substr(0, slash + 1);
+}
+
+void PutLittleEndian(uint32_t value, char* out) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Ends backup mode with the abort flag and closes the database; its change
+// information is dropped.
+void AbortRecord(DatabaseRecord& record) {
+  notes::NotesApi& api = notes::Api();
+  record.inBackup = false;
+  api.BackupEnd(record.handle, record.context, notes::kBackupEndAbort);
+  api.CloseDb(record.handle);
+}
+
+// Reads the change information chunk by chunk into the open file. Returns
+// the failure message, or an empty text when everything was written.
+std::string StreamChangeInfo(DatabaseRecord& record, platform::BinaryFile& file,
+                             const std::string& filePath, std::vector<char>& buffer) {
+  notes::NotesApi& api = notes::Api();
+  for (;;) {
+    record.filled = 0;
+    notes::Status status =
+        api.ReadChangeInfo(record.handle, record.context, buffer.data(), kChangeInfoChunk, record.filled);
+    record.lastStatus = status;
+    if (status != 0) {
+      return "ERROR: Getting change information (Notes API) failed (while writing to " + filePath +
+             ").\r\n" + "\r\n";
+    }
+    if (record.filled == 0) return "";
+    // A runtime that claims more than the buffer holds is not trusted.
+    if (record.filled > kChangeInfoChunk ||
+        file.Write(buffer.data(), record.filled) != static_cast<long>(record.filled)) {
+      return "ERROR: Writing change information to file: " + filePath + " failed.\r\n";
+    }
+  }
+}
+
+// Writes the change-info file of one database. Returns the failure message,
+// or an empty text on success. A file that could not be completed is
+// removed, so that a restore never applies torn change information.
+std::string SaveChangeInfo(DatabaseRecord& record, const std::string& changeInfoDirectory,
+                           std::vector<char>& buffer) {
+  std::string filePath = ChangeInfoFilePath(changeInfoDirectory, record.path);
+  CreateDirectoryPath(FolderOf(filePath));
+  platform::BinaryFile file;
+  // An existing file is truncated: a stale longer file would leave trailing
+  // bytes that a restore would apply as change information.
+  int error = file.Open(filePath, platform::BinaryFile::Mode::WriteCreateTruncate);
+  if (error != 0) {
+    return OpenErrnoLine(error) + "ERROR: Cannot open changeinfo file : " + filePath + "\r\n" +
+           "Most likely due to failure to rename the recent " + filePath + ".\r\n" +
+           "vaultinfo directory to it's time/date value." + "\r\n";
+  }
+  char header[8];
+  PutLittleEndian(record.changeSizeLow, header);
+  PutLittleEndian(record.changeSizeHigh, header + 4);
+  std::string failure;
+  if (file.Write(header, 4) != 4 || file.Write(header + 4, 4) != 4) {
+    failure = "ERROR: Cannot write low/high bytes to change info file: " + filePath + ".\r\n" + "\r\n";
+  } else {
+    failure = StreamChangeInfo(record, file, filePath, buffer);
+  }
+  file.Close();
+  if (!failure.empty()) platform::DeleteOneFile(filePath);
+  return failure;
+}
+
+// Stops backup mode of one database and saves its change information.
+std::string StopAndSaveOne(DatabaseRecord& record, const std::string& changeInfoDirectory,
+                           std::vector<char>& buffer) {
+  notes::NotesApi& api = notes::Api();
+  notes::Status status = api.BackupStop(record.handle, record.context);
+  record.lastStatus = status;
+  if (status != 0) {
+    return "ERROR: Cannot stop backupmode of  database : " + record.path + ".\r\n" + StatusText(status) +
+           "\r\n";
+  }
+  status = api.GetChangeInfoSize(record.handle, record.context, record.changeSizeLow, record.changeSizeHigh);
+  record.lastStatus = status;
+  if (status != 0) {
+    return "ERROR: Cannot get changeinfo size of database : " + record.path + ".\r\n" + StatusText(status) +
+           "\r\n";
+  }
+  return SaveChangeInfo(record, changeInfoDirectory, buffer);
+}
+
+}  // namespace
+
+int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list) {
+  std::vector<platform::DirEntry> entries;
+  int error = platform::ListDirectory(directory, entries);
+  if (error != 0) return error;
+  CollectDatabases(directory, entries, list);
+  return 0;
+}
+
+std::string ChangeInfoFilePath(const std::string& changeInfoDirectory, const std::string& dbPath) {
+  std::string relative = dbPath;
+  if (relative.size() >= 2 && relative[1] == ':') relative.erase(0, 2);
+  size_t firstKept = relative.find_first_not_of('\\');
+  relative.erase(0, firstKept == std::string::npos ? relative.size() : firstKept);
+  size_t nameStart = relative.rfind('\\');
+  nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+  size_t dot = relative.rfind('.');
+  if (dot != std::string::npos && dot >= nameStart) {
+    relative = relative.substr(0, dot) + platform::ToLower(relative.substr(dot));
+  }
+  return JoinPath(changeInfoDirectory, relative + ".dat");
+}
+
+int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vector<std::string>& disabled) {
+  notes::NotesApi& api = notes::Api();
+  int unlogged = 0;
+  for (DatabaseRecord& record : list) {
+    notes::Status status = api.OpenDb(record.path, record.handle);
+    record.lastStatus = status;
+    if (status != 0) {
+      Emit(out, "ERROR: Cannot open database: " + record.path + "\r\n" + "Domino Reports: " +
+                    StatusText(status) + "\r\nAborting backup of all databases.\r\n");
+      return status;
+    }
+    record.inBackup = true;
+    notes::DbLogInfo info;
+    status = api.GetDbLogInfo(record.handle, info);
+    record.lastStatus = status;
+    if (status != 0) {
+      Emit(out, "ERROR: Could not obtain log information for " + record.path + " \r\n" + StatusText(status) +
+                    "\r\n");
+      record.inBackup = false;
+      api.CloseDb(record.handle);
+      return status;
+    }
+    record.logged = info.logged;
+    record.logId = info.logId;
+    record.instanceId = info.instanceId;
+    record.logExtent = info.logExtent;
+    status = api.BackupStart(record.handle, record.context, record.fileSizeLow, record.fileSizeHigh);
+    record.lastStatus = status;
+    if (status != 0) {
+      Emit(out, "ERROR: Cannot place database : " + record.path + " in backup mode.\r\n" + StatusText(status) +
+                    "\r\nPlease restart your computer and try again.\r\n");
+      record.inBackup = false;
+      api.CloseDb(record.handle);
+      return status;
+    }
+    Trace("backuping up db: " + record.path + "\r\n");
+    if (!record.logged && ++unlogged < 20) {
+      Emit(out, "WARNING: Database " + record.path + " is disabled for logging (WILL NOT BE RECOVERABLE).\r\n");
+      disabled.push_back(record.path);
+    }
+  }
+  return 0;
+}
+
+int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
+                      const std::string& changeInfoDirectory) {
+  notes::NotesApi& api = notes::Api();
+  std::vector<char> buffer(kChangeInfoChunk);
+  for (DatabaseRecord& record : list) {
+    if (!record.inBackup) continue;
+    std::string failure = StopAndSaveOne(record, changeInfoDirectory, buffer);
+    if (!failure.empty()) {
+      AbortRecord(record);
+      Emit(out, failure);
+      return -1;
+    }
+    notes::Status status = api.BackupEnd(record.handle, record.context, notes::kBackupEndNormal);
+    record.lastStatus = status;
+    if (status != 0) {
+      // The database must not stay in backup mode, and a backup whose end
+      // Domino refused is not reported as a success.
+      AbortRecord(record);
+      platform::DeleteOneFile(ChangeInfoFilePath(changeInfoDirectory, record.path));
+      Emit(out, "ERROR: Cannot end backup mode of database : " + record.path + ".\r\n" + StatusText(status) +
+                    "\r\n");
+      return -1;
+    }
+    api.CloseDb(record.handle);
+    record.inBackup = false;
+  }
+  return 0;
+}
+
+int ReleaseAll(std::vector<DatabaseRecord>& list) {
+  notes::NotesApi& api = notes::Api();
+  for (DatabaseRecord& record : list) {
+    if (!record.inBackup) continue;
+    api.BackupStop(record.handle, record.context);
+    AbortRecord(record);
+  }
+  return 0;
+}
+
+}  // namespace omb::backup

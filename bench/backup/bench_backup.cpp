@@ -1,0 +1,374 @@
+// bench_backup: one backup of a server with 1,000 databases and 200 MB of
+// ready log extents, with the built-in Notes runtime and filer on a
+// temporary machine root.
+//
+// The machine is built in-process through the runtime. A forwarding Notes
+// API times the two stages whose cost the backup engine controls:
+//  - the change-information save (backup mode stopped, every database's
+//    change information streamed into its file), compared with one
+//    buffered write of the same number of bytes;
+//  - the log archiving, compared with `cp` of the same extents.
+// So that the save has something to stream, every database gets a 64 KB
+// document while it is held in backup mode (written just before backup
+// mode stops, outside the timed span).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "backup/backup.h"
+#include "notes/runtime.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "reports/reports.h"
+#include "storage/filer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+using omb::notes::Status;
+
+constexpr int kDatabases = 1000;
+constexpr int kFillDatabases = 100;           // the databases whose writes fill the log
+constexpr uint64_t kLogBytes = 200ull << 20;  // written to the log before the backup
+constexpr uint64_t kExtentSize = 8ull << 20;
+constexpr size_t kFillDocument = 256 << 10;
+constexpr size_t kFillBatch = 8;
+constexpr size_t kChangeDocument = 64 << 10;
+
+const std::string kNotesIni = "D:\\Lotus\\Domino\\notes.ini";
+const std::string kData = "E:\\Data";
+const std::string kLogs = "F:\\logs";
+const std::string kVault = "G:\\vaultinfo";
+
+double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "bench_backup: %s\n", what.c_str());
+  std::exit(1);
+}
+
+void Check(Status status, const std::string& what) {
+  if (status != 0) Fail(what + " failed with status " + std::to_string(status));
+}
+
+std::string DatabasePath(int index) {
+  char name[64];
+  std::snprintf(name, sizeof name, "\\mail%02d\\db%04d.nsf", index / 100, index);
+  return kData + name;
+}
+
+omb::notes::Note Document(size_t bytes, char fill) {
+  omb::notes::Note note;
+  omb::notes::SetItem(note, "Form", "Memo");
+  omb::notes::SetItem(note, "Body", std::string(bytes, fill));
+  return note;
+}
+
+// Forwards every call to the runtime and times the change-info save and
+// the log archiving, separating the time spent inside the runtime.
+class TimingNotes : public omb::notes::NotesApi {
+ public:
+  explicit TimingNotes(omb::notes::Runtime& runtime) : rt_(runtime) {}
+
+  struct Span {
+    Clock::time_point start{}, end{};
+    Clock::duration inRuntime{};
+    uint64_t bytes = 0;
+    double seconds() const { return Seconds(end - start); }
+    double engineSeconds() const { return Seconds(end - start - inRuntime); }
+  };
+  Span save, archive;
+
+  Status InitRuntime(const std::vector<std::string>& a) override { return rt_.InitRuntime(a); }
+  void TermRuntime() override { rt_.TermRuntime(); }
+  Status GetServerName(std::string& c) override { return rt_.GetServerName(c); }
+  Status AbbreviateName(const std::string& c, std::string& a) override { return rt_.AbbreviateName(c, a); }
+  Status GetLogStyle(int& s) override { return rt_.GetLogStyle(s); }
+  std::string StatusText(Status s) override { return rt_.StatusText(s); }
+  Status TranslatePath(int m, const std::string& i, std::string& o) override {
+    return Timed([&] { return rt_.TranslatePath(m, i, o); });
+  }
+
+  Status OpenDb(const std::string& p, omb::notes::Handle& d) override { return rt_.OpenDb(p, d); }
+  Status CloseDb(omb::notes::Handle d) override {
+    Status status = Timed([&] { return rt_.CloseDb(d); });
+    if (saving_) save.end = Clock::now();
+    return status;
+  }
+  Status GetDbLogInfo(omb::notes::Handle d, omb::notes::DbLogInfo& i) override { return rt_.GetDbLogInfo(d, i); }
+  Status ReadDbInfoBlock(omb::notes::Handle d, std::array<char, 128>& b) override {
+    return rt_.ReadDbInfoBlock(d, b);
+  }
+  Status WriteDbInfoBlock(omb::notes::Handle d, const std::array<char, 128>& b) override {
+    return rt_.WriteDbInfoBlock(d, b);
+  }
+
+  Status BackupStart(omb::notes::Handle d, uint32_t& c, uint32_t& l, uint32_t& h) override {
+    return rt_.BackupStart(d, c, l, h);
+  }
+  Status BackupStop(omb::notes::Handle d, uint32_t c) override {
+    if (!saving_ && save.start == Clock::time_point{}) {
+      WriteDuringBackupMode();
+      saving_ = true;
+      save.start = Clock::now();
+    }
+    return Timed([&] { return rt_.BackupStop(d, c); });
+  }
+  Status BackupEnd(omb::notes::Handle d, uint32_t c, uint32_t f) override {
+    Status status = Timed([&] { return rt_.BackupEnd(d, c, f); });
+    if (saving_) save.end = Clock::now();
+    return status;
+  }
+  Status GetChangeInfoSize(omb::notes::Handle d, uint32_t c, uint32_t& l, uint32_t& h) override {
+    Status status = Timed([&] { return rt_.GetChangeInfoSize(d, c, l, h); });
+    if (status == 0) save.bytes += 8 + (uint64_t{h} << 32 | l);
+    return status;
+  }
+  Status ReadChangeInfo(omb::notes::Handle d, uint32_t c, char* b, uint32_t s, uint32_t& f) override {
+    return Timed([&] { return rt_.ReadChangeInfo(d, c, b, s, f); });
+  }
+  Status ApplyChangeInfoStart(const std::string& p, uint32_t l, uint32_t h, uint32_t& c) override {
+    return rt_.ApplyChangeInfoStart(p, l, h, c);
+  }
+  Status ApplyChangeInfo(uint32_t c, const char* d, uint32_t s) override { return rt_.ApplyChangeInfo(c, d, s); }
+  Status ApplyChangeInfoEnd(uint32_t c) override { return rt_.ApplyChangeInfoEnd(c); }
+
+  Status ArchiveBegin() override {
+    saving_ = false;
+    archive.start = Clock::now();
+    return Timed([&] { return rt_.ArchiveBegin(); });
+  }
+  Status ArchiveFirst(omb::notes::LogExtent& e) override { return Timed([&] { return rt_.ArchiveFirst(e); }); }
+  Status ArchiveNext(omb::notes::LogExtent& e) override { return Timed([&] { return rt_.ArchiveNext(e); }); }
+  Status MarkArchived(const omb::notes::LogId& i, uint32_t n) override {
+    return Timed([&] { return rt_.MarkArchived(i, n); });
+  }
+  Status ArchiveEnd() override {
+    Status status = Timed([&] { return rt_.ArchiveEnd(); });
+    archive.end = Clock::now();
+    return status;
+  }
+  Status Recover(std::string_view n, const omb::notes::ArchivedLogCallback& c, uint32_t f, uint32_t& i) override {
+    return rt_.Recover(n, c, f, i);
+  }
+
+  Status FindDesignNote(omb::notes::Handle d, const std::string& n, omb::notes::NoteId& i) override {
+    return rt_.FindDesignNote(d, n, i);
+  }
+  Status OpenCollection(omb::notes::Handle d, omb::notes::NoteId v, omb::notes::Handle& c) override {
+    return rt_.OpenCollection(d, v, c);
+  }
+  Status FindByName(omb::notes::Handle c, const std::string& k, uint32_t& p, uint32_t& m) override {
+    return rt_.FindByName(c, k, p, m);
+  }
+  Status ReadEntries(omb::notes::Handle c, uint32_t p, uint32_t n, std::vector<omb::notes::NoteId>& i) override {
+    return rt_.ReadEntries(c, p, n, i);
+  }
+  Status CloseCollection(omb::notes::Handle c) override { return rt_.CloseCollection(c); }
+  Status CreateNote(omb::notes::Handle d, omb::notes::Handle& n) override { return rt_.CreateNote(d, n); }
+  Status OpenNote(omb::notes::Handle d, omb::notes::NoteId i, omb::notes::Handle& n) override {
+    return rt_.OpenNote(d, i, n);
+  }
+  Status GetTextItem(omb::notes::Handle n, const std::string& i, std::string& v) override {
+    return rt_.GetTextItem(n, i, v);
+  }
+  Status SetTextItem(omb::notes::Handle n, const std::string& i, const std::string& v) override {
+    return rt_.SetTextItem(n, i, v);
+  }
+  Status UpdateNote(omb::notes::Handle n) override { return rt_.UpdateNote(n); }
+  Status CloseNote(omb::notes::Handle n) override { return rt_.CloseNote(n); }
+
+ private:
+  template <class Call>
+  Status Timed(Call call) {
+    Clock::time_point start = Clock::now();
+    Status status = call();
+    Clock::duration spent = Clock::now() - start;
+    if (saving_) save.inRuntime += spent;
+    if (archive.start != Clock::time_point{} && archive.end == Clock::time_point{}) archive.inRuntime += spent;
+    return status;
+  }
+
+  // Writes one document into every database while it is in backup mode,
+  // so that each has change information to save.
+  void WriteDuringBackupMode() {
+    for (int i = 0; i < kDatabases; ++i)
+      Check(rt_.AddDocuments(DatabasePath(i), {Document(kChangeDocument, 'c')}), "writing in backup mode");
+  }
+
+  omb::notes::Runtime& rt_;
+  bool saving_ = false;
+};
+
+class CollectingWindow : public omb::StatusWindow {
+ public:
+  void AppendText(int, std::string_view text) override { text_ += text; }
+  void SetProgressRange(int, int, int) override {}
+  void StepProgress() override {}
+  void SetProgressPosition(int) override {}
+  void EnableControl(int, bool) override {}
+  void SetBusyCursor(bool) override {}
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+void WriteNotesIni() {
+  const std::pair<const char*, std::string> values[] = {
+      {"ServerName", "CN=Bench/O=Acme"}, {"Directory", kData},
+      {"TRANSLOG_Status", "1"},          {"TRANSLOG_Style", "1"},
+      {"TRANSLOG_Path", kLogs},          {"TRANSLOG_ExtentSize", std::to_string(kExtentSize)}};
+  for (const auto& [key, value] : values)
+    if (!omb::platform::WriteIniValue(kNotesIni, "Notes", key, value)) Fail("writing notes.ini");
+}
+
+fs::path MakeMachine() {
+  std::string pattern = (fs::temp_directory_path() / "omb-bench-backup-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) Fail("cannot make a machine root");
+  fs::path root = pattern;
+  for (const char* folder : {"C/Windows", "D/Lotus/Domino", "E/Data", "F/logs", "G"})
+    fs::create_directories(root / "drives" / folder);
+  omb::platform::SetMachineRoot(root);
+  ::setenv("OMB_MACHINE", root.c_str(), 1);
+
+  omb::platform::WriteIniValue("C:\\Windows\\omb.ini", "NOTES", "CHANGE_INFO_DIR", kVault);
+  omb::platform::WriteRegistry("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName",
+                               {omb::platform::RegType::String, "BENCH", 0}, true);
+  omb::reports::EnsureReportFolder();
+  WriteNotesIni();
+  if (!omb::storage::RegisterVirtualDisk('E', "FILER1", "vol1", "data1.vld")) Fail("registering drive E");
+  return root;
+}
+
+// 1,000 logged databases, then documents until the log holds 200 MB.
+void FillServer(omb::notes::Runtime& runtime) {
+  Check(runtime.InitRuntime({"=" + kNotesIni}), "starting the runtime");
+  for (int i = 0; i < kDatabases; ++i)
+    Check(runtime.CreateDatabase(DatabasePath(i), true, "db" + std::to_string(i), {Document(200, 'd')}),
+          "creating " + DatabasePath(i));
+  uint64_t written = 0;
+  for (int call = 0; written < kLogBytes; ++call) {
+    std::vector<omb::notes::Note> batch(kFillBatch, Document(kFillDocument, static_cast<char>('a' + call % 26)));
+    Check(runtime.AddDocuments(DatabasePath(call % kFillDatabases), batch), "filling the log");
+    written += kFillBatch * kFillDocument;
+  }
+  runtime.TermRuntime();
+}
+
+uint64_t FolderBytes(const fs::path& folder, int& files) {
+  uint64_t bytes = 0;
+  files = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    bytes += entry.file_size();
+    ++files;
+  }
+  return bytes;
+}
+
+// Best of two `cp` runs of every archived extent into a scratch folder.
+double CopyWithCp(const fs::path& logs, const fs::path& scratch) {
+  double best = 1e30;
+  for (int run = 0; run < 2; ++run) {
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    std::string command = "cp '" + logs.string() + "'/*.TXN '" + scratch.string() + "'/";
+    Clock::time_point start = Clock::now();
+    if (std::system(command.c_str()) != 0) Fail("cp failed");
+    best = std::min(best, Seconds(Clock::now() - start));
+  }
+  fs::remove_all(scratch);
+  return best;
+}
+
+// Best of two single buffered writes of `bytes` into one new file.
+double OneBufferedWrite(const fs::path& file, uint64_t bytes) {
+  std::string buffer(bytes, 'w');
+  double best = 1e30;
+  for (int run = 0; run < 2; ++run) {
+    fs::remove(file);
+    Clock::time_point start = Clock::now();
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) Fail("cannot create the baseline file");
+    size_t done = 0;
+    while (done < buffer.size()) {
+      ssize_t wrote = ::write(fd, buffer.data() + done, buffer.size() - done);
+      if (wrote <= 0) Fail("baseline write failed");
+      done += static_cast<size_t>(wrote);
+    }
+    ::close(fd);
+    best = std::min(best, Seconds(Clock::now() - start));
+  }
+  fs::remove(file);
+  return best;
+}
+
+omb::PartitionInfo BenchServer() {
+  omb::PartitionInfo server;
+  server.serverName = "Bench/Acme";
+  server.shortName = "Bench";
+  server.notesIniPath = kNotesIni;
+  server.dataPath = kData;
+  server.logPath = kLogs;
+  server.archiveLogging = 1;
+  server.selected = true;
+  server.dataDisk.driveLetter = 'E';
+  server.dataDisk.volume = "vol1";
+  server.dataDisk.onVld = true;
+  return server;
+}
+
+}  // namespace
+
+int main() {
+  fs::path root = MakeMachine();
+  omb::notes::Runtime runtime;
+  Clock::time_point buildStart = Clock::now();
+  FillServer(runtime);
+  double buildSeconds = Seconds(Clock::now() - buildStart);
+
+  TimingNotes timing(runtime);
+  omb::notes::SetNotesApi(&timing);
+  CollectingWindow window;
+  omb::backup::BackupJob job;
+  job.servers.servers = {BenchServer()};
+  job.output.window = &window;
+  Clock::time_point backupStart = Clock::now();
+  int result = omb::backup::RunBackup(job);
+  double backupSeconds = Seconds(Clock::now() - backupStart);
+  omb::notes::SetNotesApi(nullptr);
+  if (result != 0) Fail("the backup failed:\n" + window.text());
+
+  fs::path recent = omb::platform::HostPath(kVault + "\\Bench\\dominosnap__BENCH__BENCH__recent");
+  int extents = 0;
+  timing.archive.bytes = FolderBytes(recent / "logs", extents);
+  double cpSeconds = CopyWithCp(recent / "logs", root / "cp-scratch");
+  double writeSeconds = OneBufferedWrite(root / "drives" / "G" / "one-write.bin", timing.save.bytes);
+
+  const double mb = 1024.0 * 1024.0;
+  std::printf("bench_backup: %d databases, machine built in %.1f s\n", kDatabases, buildSeconds);
+  std::printf("whole backup: %.2f s\n", backupSeconds);
+  std::printf("log archiving: %d extents, %.1f MB in %.3f s (%.0f MB/s; %.3f s outside the runtime)\n", extents,
+              timing.archive.bytes / mb, timing.archive.seconds(), timing.archive.bytes / mb / timing.archive.seconds(),
+              timing.archive.engineSeconds());
+  std::printf("  cp of the same extents: %.3f s (%.0f MB/s)\n", cpSeconds, timing.archive.bytes / mb / cpSeconds);
+  std::printf("  ratio to cp: %.2f (without runtime calls: %.2f)\n", cpSeconds / timing.archive.seconds(),
+              cpSeconds / timing.archive.engineSeconds());
+  std::printf("change-info save: %d files, %.1f MB in %.3f s (%.3f s outside the runtime)\n", kDatabases,
+              timing.save.bytes / mb, timing.save.seconds(), timing.save.engineSeconds());
+  std::printf("  one buffered write of the same bytes: %.3f s\n", writeSeconds);
+  std::printf("  ratio to one write: %.2f (without runtime calls: %.2f)\n", writeSeconds / timing.save.seconds(),
+              writeSeconds / timing.save.engineSeconds());
+
+  if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root);
+  return 0;
+}

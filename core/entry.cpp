@@ -1,0 +1,64 @@
+#include "core/entry.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "core/errors.h"
+#include "platform/locks.h"
+#include "platform/messagebox.h"
+#include "reports/reports.h"
+
+namespace omb {
+
+namespace {
+
+void ShowError(const std::string& text) {
+  platform::ShowMessageBox(text, "OMB Error", platform::MessageIcon::Error);
+}
+
+// Makes the report folder ready, builds the application and runs it. A
+// failure of the machinery is shown, never left to end the process.
+int BuildAndRun(int argc, char** argv, const AppFactory& factory) {
+  try {
+    reports::EnsureReportFolder();
+    std::unique_ptr<Application> app = factory(argc, argv);
+    if (app == nullptr) return 1;
+    return app->Run(1);
+  } catch (const OMBError& error) {
+    ShowError(error.message());
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
+  return 1;
+}
+
+int NoConsole() {
+  std::fputs("omb: the management console is not available in this build; "
+             "use the command-line options (omb -h).\n",
+             stderr);
+  return 1;
+}
+
+}  // namespace
+
+int RunEntry(int argc, char** argv, const AppFactory& commandLine, const AppFactory& console) {
+  if (argc >= 2) return BuildAndRun(argc, argv, commandLine);
+  // Only the console keeps itself single; the lock lives as long as the run.
+  std::unique_ptr<platform::NamedLock> guard = platform::NamedLock::TryAcquire(kConsoleMutexName);
+  if (guard == nullptr) {
+    platform::ShowMessageBox("Another instance of Ombrel for Lotus Domino already running.",
+                             "ERROR", platform::MessageIcon::Error);
+    return 0;
+  }
+  if (!console) {
+    try {
+      reports::EnsureReportFolder();
+    } catch (const OMBError& error) {
+      ShowError(error.message());
+    }
+    return NoConsole();
+  }
+  return BuildAndRun(argc, argv, console);
+}
+
+}  // namespace omb

@@ -1,0 +1,24 @@
+#pragma once
+// The program entry: the console's single-instance guard, the report folder,
+// the application object of the mode and its Run.
+#include <functional>
+#include <memory>
+
+#include "core/application.h"
+
+namespace omb {
+
+// Builds the application object of one mode from the argument vector.
+using AppFactory = std::function<std::unique_ptr<Application>(int argc, char** argv)>;
+
+// The console's single-instance lock name.
+constexpr const char* kConsoleMutexName = "{5C0E2A71-93D4-4b8e-A1F0-7D62C48E1B35}";
+
+// Runs the program: with arguments the command-line application, without
+// them the console (when one is given). Returns the exit code: Run's code,
+// 0 when another console already runs, 1 when the application could not be
+// built or no console is part of this build.
+int RunEntry(int argc, char** argv, const AppFactory& commandLine,
+             const AppFactory& console = {});
+
+}  // namespace omb

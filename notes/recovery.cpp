@@ -1,0 +1,155 @@
+// Roll-forward of restored databases with the server's transaction log.
+// Every database of the list is loaded first; the log is then read extent
+// by extent, once, from the oldest extent any of them needs to the live
+// one, and each record goes to the database of its instance when it is
+// newer than what that database holds. Each changed database is written
+// once at the end, so a failure leaves every file as it was.
+#include <cstdio>
+#include <map>
+
+#include "notes/runtime.h"
+#include "notes/status.h"
+
+namespace omb::notes {
+
+namespace fs = std::filesystem;
+
+struct RecoveryTarget {
+  std::string path;
+  fs::path host;
+  Database db;
+  uint64_t startLsn = 0;  // first LSN it needs
+  uint64_t applied = 0;
+};
+
+struct RecoveryRun {
+  std::vector<RecoveryTarget> targets;
+};
+
+namespace {
+
+std::vector<std::string> SplitNames(std::string_view buffer) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start < buffer.size()) {
+    size_t end = buffer.find('\0', start);
+    if (end == std::string_view::npos) end = buffer.size();
+    if (end == start) break;  // the closing empty name
+    names.emplace_back(buffer.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// 1-based index of the first database that needs records at or after lsn
+// (each needs everything from its start LSN on).
+uint32_t FirstNeeding(const RecoveryRun& run, uint64_t lastLsnOfExtent) {
+  for (size_t i = 0; i < run.targets.size(); ++i) {
+    if (run.targets[i].startLsn <= lastLsnOfExtent) return static_cast<uint32_t>(i + 1);
+  }
+  return 1;
+}
+
+}  // namespace
+
+Status Runtime::LoadRecoveryTargets(std::string_view nameBuffer, RecoveryRun& run,
+                                    uint32_t& failingIndex) {
+  const std::vector<std::string> names = SplitNames(nameBuffer);
+  for (size_t i = 0; i < names.size(); ++i) {
+    RecoveryTarget target;
+    target.path = ResolvePath(names[i]);
+    target.host = CanonicalHost(target.path);
+    Status status = LoadDatabase(target.host, target.db);
+    if (status == kNoError && !LogsFor(target.db)) status = kDbNotLogged;
+    if (status != kNoError) {
+      failingIndex = static_cast<uint32_t>(i + 1);
+      std::printf("Recovery of %s failed: %s\n", target.path.c_str(), RuntimeStatusText(status).c_str());
+      return status;
+    }
+    target.startLsn = target.db.header.lastLsn + 1;
+    run.targets.push_back(std::move(target));
+  }
+  return kNoError;
+}
+
+Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                        uint32_t /*flags*/, uint32_t& failingIndex) {
+  std::lock_guard guard(mutex_);
+  failingIndex = 0;
+  if (Status s = Ready()) return s;
+  RecoveryRun run;
+  if (const Status status = LoadRecoveryTargets(nameBuffer, run, failingIndex)) {
+    std::fflush(stdout);
+    return status;
+  }
+  if (run.targets.empty()) return kNoError;
+
+  TransactionLog log = Log();
+  LogControl control;
+  if (const Status status = log.Load(control)) return status;
+
+  // The extents to read, oldest first, from the one holding the earliest
+  // LSN needed up to the live extent.
+  uint64_t earliest = run.targets.front().startLsn;
+  for (size_t i = 0; i < run.targets.size(); ++i) {
+    const RecoveryTarget& target = run.targets[i];
+    earliest = std::min(earliest, target.startLsn);
+    if (!control.Holding(target.startLsn) && target.startLsn < control.Find(control.current)->firstLsn) {
+      // Its records were in extents this log no longer knows (reused).
+      failingIndex = static_cast<uint32_t>(i + 1);
+      std::printf("Recovery of %s failed: the log records it needs are no longer available\n",
+                  target.path.c_str());
+      std::fflush(stdout);
+      return kLogFilesNotFound;
+    }
+  }
+  std::vector<ExtentEntry> chain;
+  for (const ExtentEntry& entry : control.extents) {
+    const bool open = entry.state == ExtentState::Current;
+    if (open || entry.lastLsn >= earliest) chain.push_back(entry);
+  }
+  std::sort(chain.begin(), chain.end(),
+            [](const ExtentEntry& a, const ExtentEntry& b) { return a.firstLsn < b.firstLsn; });
+
+  std::map<LogId, std::vector<size_t>> byInstance;
+  for (size_t i = 0; i < run.targets.size(); ++i) {
+    byInstance[run.targets[i].db.header.instanceId].push_back(i);
+  }
+  auto onRecord = [&run, &byInstance](const ChangeRecord& record) {
+    auto found = byInstance.find(record.instanceId);
+    if (found == byInstance.end()) return;
+    for (size_t index : found->second) {
+      RecoveryTarget& target = run.targets[index];
+      if (record.lsn <= target.db.header.lastLsn) continue;
+      ApplyChange(target.db, record);
+      ++target.applied;
+    }
+  };
+
+  for (const ExtentEntry& entry : chain) {
+    std::error_code ignored;
+    if (!fs::exists(log.ExtentHostPath(entry.number), ignored) && callback) {
+      callback(entry.number, log.ExtentWindowsPath(entry.number));
+    }
+    const Status status = log.ReadExtent(entry.number, control.logId, onRecord);
+    if (status != kNoError) {
+      const uint64_t extentEnd = entry.state == ExtentState::Current ? UINT64_MAX : entry.lastLsn;
+      failingIndex = FirstNeeding(run, extentEnd);
+      std::printf("Recovery Manager: log extent %s could not be read (%s)\n",
+                  log.ExtentWindowsPath(entry.number).c_str(), RuntimeStatusText(status).c_str());
+      std::fflush(stdout);
+      return kLogFilesNotFound;
+    }
+  }
+
+  std::vector<std::pair<fs::path, const Database*>> changed;
+  for (const RecoveryTarget& target : run.targets) {
+    std::printf("Recovering %s: %llu log records applied\n", target.path.c_str(),
+                static_cast<unsigned long long>(target.applied));
+    if (target.applied > 0) changed.emplace_back(target.host, &target.db);
+  }
+  std::fflush(stdout);
+  return SaveDatabases(changed);
+}
+
+}  // namespace omb::notes

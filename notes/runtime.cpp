@@ -1,0 +1,549 @@
+#include "notes/runtime.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+
+#include "notes/backup_journal.h"
+#include "notes/status.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+
+namespace omb::notes {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HasDrive(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || path.rfind("\\\\", 0) == 0;
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string IniText(const std::string& ini, const char* key) {
+  return platform::ReadIniValue(ini, "Notes", key).value_or("");
+}
+
+uint64_t ParseExtentSize(const std::string& text) {
+  constexpr uint64_t kMin = 4096, kMax = 1ull << 30;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12) {
+    return kDefaultExtentSize;
+  }
+  return std::clamp<uint64_t>(std::stoull(text), kMin, kMax);
+}
+
+uint32_t RandomContext() {
+  static std::mt19937 generator{std::random_device{}()};
+  uint32_t value = 0;
+  while (value == 0) value = static_cast<uint32_t>(generator());
+  return value;
+}
+
+LogId RandomInstanceId() {
+  std::random_device device;
+  LogId id{};
+  for (auto& byte : id) byte = static_cast<uint8_t>(device());
+  return id;
+}
+
+}  // namespace
+
+// ---- runtime ------------------------------------------------------------------
+
+Status Runtime::InitRuntime(const std::vector<std::string>& args) {
+  std::lock_guard guard(mutex_);
+  std::string ini = kDefaultNotesIni;
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '=') ini = arg.substr(1);
+  }
+  if (!platform::IsFile(ini)) return kErrNoNotesIni;
+  RuntimeConfig config;
+  config.notesIni = ini;
+  config.serverName = IniText(ini, "ServerName");
+  if (config.serverName.empty()) return kErrNoServerName;
+  const std::string directory = IniText(ini, "Directory");
+  config.dataDir = WithoutTrailingSlash(directory.empty() ? FolderOf(ini) : directory);
+  config.loggingOn = IniText(ini, "TRANSLOG_Status") == "1";
+  config.logStyle = IniText(ini, "TRANSLOG_Style") == "1" ? kLogStyleArchive : kLogStyleCircular;
+  const std::string logPath = IniText(ini, "TRANSLOG_Path");
+  if (!logPath.empty()) {
+    config.logDir = WithoutTrailingSlash(HasDrive(logPath) ? logPath : config.dataDir + "\\" + logPath);
+  } else if (config.loggingOn) {
+    config.logDir = config.dataDir + "\\logdir";
+  }
+  config.extentSize = ParseExtentSize(IniText(ini, "TRANSLOG_ExtentSize"));
+  TermRuntime();
+  config_ = config;
+  return kNoError;
+}
+
+void Runtime::TermRuntime() {
+  std::lock_guard guard(mutex_);
+  config_.reset();
+  dbs_.clear();
+  notes_.clear();
+  collections_.clear();
+  applies_.clear();
+  changeReadOffsets_.clear();
+  archiving_ = false;
+  extentList_.clear();
+  extentPos_ = 0;
+}
+
+RuntimeConfig Runtime::Config() const {
+  std::lock_guard guard(mutex_);
+  return config_.value_or(RuntimeConfig{});
+}
+
+Status Runtime::Ready() const { return config_ ? kNoError : kErrNotInitialized; }
+
+Status Runtime::GetServerName(std::string& canonical) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  canonical = config_->serverName;
+  return kNoError;
+}
+
+Status Runtime::AbbreviateName(const std::string& canonical, std::string& abbreviated) {
+  abbreviated.clear();
+  size_t start = 0;
+  while (start <= canonical.size()) {
+    size_t end = canonical.find('/', start);
+    if (end == std::string::npos) end = canonical.size();
+    std::string part = canonical.substr(start, end - start);
+    const size_t equals = part.find('=');
+    if (equals != std::string::npos) part = part.substr(equals + 1);
+    if (start > 0) abbreviated += '/';
+    abbreviated += part;
+    start = end + 1;
+  }
+  return kNoError;
+}
+
+Status Runtime::GetLogStyle(int& style) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn) return kLoggingDisabled;
+  style = config_->logStyle;
+  return kNoError;
+}
+
+std::string Runtime::StatusText(Status status) { return RuntimeStatusText(status); }
+
+Status Runtime::TranslatePath(int mode, const std::string& in, std::string& out) {
+  if (mode != 1) return kErrBadArgument;
+  out = in;  // this system's file names are narrow text already
+  return kNoError;
+}
+
+// ---- databases ------------------------------------------------------------------
+
+std::string Runtime::ResolvePath(const std::string& path) const {
+  return HasDrive(path) ? path : config_->dataDir + "\\" + path;
+}
+
+bool Runtime::LogsFor(const Database& db) const {
+  return db.header.logged && config_->loggingOn && !config_->logDir.empty();
+}
+
+TransactionLog Runtime::Log() const {
+  return TransactionLog({config_->logDir, config_->logStyle, config_->extentSize});
+}
+
+Runtime::OpenDatabase* Runtime::FindDb(Handle db) {
+  auto found = dbs_.find(db);
+  return found == dbs_.end() ? nullptr : &found->second;
+}
+
+Status Runtime::Refresh(OpenDatabase& open) {
+  FileStamp stamp;
+  if (!StampOf(open.host, stamp)) return kErrFileNotFound;
+  if (stamp == open.stamp) return kNoError;
+  Database fresh;
+  const Status status = LoadDatabase(open.host, fresh);
+  if (status != kNoError) return status;
+  open.db = std::move(fresh);
+  open.stamp = stamp;
+  return kNoError;
+}
+
+Status Runtime::OpenDb(const std::string& path, Handle& db) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  OpenDatabase open;
+  open.path = ResolvePath(path);
+  open.host = CanonicalHost(open.path);
+  if (const Status status = Refresh(open)) return status;
+  db = nextHandle_++;
+  dbs_[db] = std::move(open);
+  return kNoError;
+}
+
+Status Runtime::CloseDb(Handle db) {
+  std::lock_guard guard(mutex_);
+  return dbs_.erase(db) ? kNoError : kErrBadHandle;
+}
+
+Status Runtime::GetDbLogInfo(Handle db, DbLogInfo& info) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  if (const Status status = Refresh(*open)) return status;
+  info = DbLogInfo{};
+  info.instanceId = open->db.header.instanceId;
+  if (!LogsFor(open->db)) return kNoError;
+  LogControl control;
+  if (const Status status = Log().Load(control)) return status;
+  info.logged = true;
+  info.logId = control.logId;
+  info.logExtent = control.current;
+  return kNoError;
+}
+
+Status Runtime::ReadDbInfoBlock(Handle db, std::array<char, 128>& block) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  if (const Status status = Refresh(*open)) return status;
+  block = open->db.header.infoBlock;
+  return kNoError;
+}
+
+Status Runtime::WriteDbInfoBlock(Handle db, const std::array<char, 128>& block) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
+  if (!lock) return kErrFileWrite;
+  Database current;
+  if (const Status status = LoadDatabase(open->host, current)) return status;
+  current.header.infoBlock = block;
+  return SaveDatabase(open->host, current);
+}
+
+// ---- writing changes ----------------------------------------------------------
+
+Status Runtime::CommitLocked(const fs::path& host, Database& db, std::vector<ChangeRecord>& changes) {
+  NoteId nextId = db.header.nextNoteId;
+  uint64_t seq = db.header.lastSeq;
+  for (ChangeRecord& change : changes) {
+    change.instanceId = db.header.instanceId;
+    change.seq = ++seq;
+    change.lsn = 0;
+    if (change.note.id == 0) change.note.id = nextId++;
+    nextId = std::max(nextId, change.note.id + 1);
+  }
+  // The log first, then the backup journal, then the database itself: a
+  // change that reached the database is always in both.
+  if (LogsFor(db)) {
+    if (const Status status = Log().Append(changes)) return status;
+  }
+  std::string frames;
+  for (const ChangeRecord& change : changes) AppendFrame(change, frames);
+  if (const Status status = BackupJournal(host).Record(frames)) return status;
+  for (const ChangeRecord& change : changes) ApplyChange(db, change);
+  return SaveDatabase(host, db);
+}
+
+Status Runtime::Commit(const fs::path& host, std::vector<ChangeRecord>& changes,
+                       bool createWhenMissing) {
+  auto lock = FileLock::Acquire("db-" + PathKey(host));
+  if (!lock) return kErrFileWrite;
+  Database db;
+  Status status = LoadDatabase(host, db);
+  if (status == kErrFileNotFound && createWhenMissing) {
+    std::error_code ignored;
+    fs::create_directories(host.parent_path(), ignored);
+    status = NewDatabase(config_->loggingOn, host.stem().string(), db);
+  }
+  return status != kNoError ? status : CommitLocked(host, db, changes);
+}
+
+Status Runtime::NewDatabase(bool logged, const std::string& title, Database& db) {
+  db = Database{};
+  db.header.instanceId = RandomInstanceId();
+  db.header.logged = logged;
+  std::copy_n(title.begin(), std::min(title.size(), db.header.infoBlock.size() - 1),
+              db.header.infoBlock.begin());
+  // A new database needs none of the log written before it.
+  if (LogsFor(db)) return Log().LastLsn(db.header.lastLsn);
+  return kNoError;
+}
+
+Status Runtime::CreateDatabase(const std::string& path, bool logged, const std::string& title,
+                               std::vector<Note> notes) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  const fs::path host = CanonicalHost(ResolvePath(path));
+  auto lock = FileLock::Acquire("db-" + PathKey(host));
+  if (!lock) return kErrFileWrite;
+  std::error_code ignored;
+  if (fs::exists(host, ignored)) return kErrFileWrite;
+  fs::create_directories(host.parent_path(), ignored);
+  Database db;
+  if (const Status status = NewDatabase(logged, title, db)) return status;
+  for (Note& note : notes) {
+    if (note.id == 0) note.id = db.header.nextNoteId;
+    db.header.nextNoteId = std::max(db.header.nextNoteId, note.id + 1);
+    db.notes[note.id] = std::move(note);
+  }
+  return SaveDatabase(host, db);
+}
+
+Status Runtime::AddDocuments(const std::string& path, std::vector<Note> documents,
+                             std::vector<NoteId>* ids) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  std::vector<ChangeRecord> changes(documents.size());
+  for (size_t i = 0; i < documents.size(); ++i) changes[i].note = std::move(documents[i]);
+  const Status status = Commit(CanonicalHost(ResolvePath(path)), changes, true);
+  if (status == kNoError && ids) {
+    for (const ChangeRecord& change : changes) ids->push_back(change.note.id);
+  }
+  return status;
+}
+
+Status Runtime::DeleteDocument(const std::string& path, NoteId id) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  std::vector<ChangeRecord> changes(1);
+  changes[0].kind = ChangeKind::DeleteNote;
+  changes[0].note.id = id;
+  return Commit(CanonicalHost(ResolvePath(path)), changes, false);
+}
+
+Status Runtime::Summarize(const std::string& path, DbSummary& summary) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  Database db;
+  if (const Status status = LoadDatabase(CanonicalHost(ResolvePath(path)), db)) return status;
+  summary = SummarizeDatabase(db);
+  return kNoError;
+}
+
+// ---- backup mode and change information ---------------------------------------
+
+Status Runtime::BackupStart(Handle db, uint32_t& context, uint32_t& sizeLow, uint32_t& sizeHigh) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
+  if (!lock) return kErrFileWrite;
+  Database current;
+  if (const Status status = LoadDatabase(open->host, current)) return status;
+  // The file holds every log record of this database written so far, so
+  // its roll-forward point moves up to the log's end: a restore of this
+  // file needs no extent older than the current one.
+  if (LogsFor(current)) {
+    uint64_t lastLsn = 0;
+    if (const Status status = Log().LastLsn(lastLsn)) return status;
+    if (lastLsn > current.header.lastLsn) {
+      current.header.lastLsn = lastLsn;
+      if (const Status status = SaveDatabase(open->host, current)) return status;
+    }
+  }
+  context = RandomContext();
+  if (const Status status = BackupJournal(open->host).Start(context)) return status;
+  changeReadOffsets_[context] = 0;
+  FileStamp stamp;
+  const uint64_t size = StampOf(open->host, stamp) ? static_cast<uint64_t>(stamp.size) : 0;
+  sizeLow = static_cast<uint32_t>(size);
+  sizeHigh = static_cast<uint32_t>(size >> 32);
+  return kNoError;
+}
+
+Status Runtime::CheckBackup(OpenDatabase& open, uint32_t context) {
+  BackupState state;
+  if (const Status status = BackupJournal(open.host).Read(state)) return status;
+  return state.context == context ? kNoError : kErrBadBackupContext;
+}
+
+Status Runtime::BackupStop(Handle db, uint32_t context) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  // Under the database lock, so no writer is half-way through recording.
+  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
+  if (!lock) return kErrFileWrite;
+  return BackupJournal(open->host).Stop(context);
+}
+
+Status Runtime::BackupEnd(Handle db, uint32_t context, uint32_t /*flags*/) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
+  if (!lock) return kErrFileWrite;
+  // A normal end and an abort both drop the journal; only a normal end
+  // follows a complete read of the change information.
+  changeReadOffsets_.erase(context);
+  return BackupJournal(open->host).End(context);
+}
+
+Status Runtime::GetChangeInfoSize(Handle db, uint32_t context, uint32_t& low, uint32_t& high) {
+  std::lock_guard guard(mutex_);
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  if (const Status status = CheckBackup(*open, context)) return status;
+  FileStamp stamp;
+  const BackupJournal journal(open->host);
+  if (!StampOf(journal.journalPath(), stamp)) return kErrFileRead;
+  low = static_cast<uint32_t>(static_cast<uint64_t>(stamp.size));
+  high = static_cast<uint32_t>(static_cast<uint64_t>(stamp.size) >> 32);
+  return kNoError;
+}
+
+Status Runtime::ReadChangeInfo(Handle db, uint32_t context, char* buffer, uint32_t size,
+                               uint32_t& filled) {
+  std::lock_guard guard(mutex_);
+  filled = 0;
+  OpenDatabase* open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  if (const Status status = CheckBackup(*open, context)) return status;
+  uint64_t& offset = changeReadOffsets_[context];
+  const BackupJournal journal(open->host);
+  const int fd = ::open(journal.journalPath().c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kErrFileRead;
+  ssize_t got = -1;
+  do {
+    got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  ::close(fd);
+  if (got < 0) return kErrFileRead;
+  filled = static_cast<uint32_t>(got);
+  offset += filled;
+  return kNoError;
+}
+
+Status Runtime::ApplyChangeInfoStart(const std::string& dbPath, uint32_t sizeLow, uint32_t sizeHigh,
+                                     uint32_t& applyContext) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  ApplySession session;
+  session.host = CanonicalHost(ResolvePath(dbPath));
+  if (const Status status = LoadDatabase(session.host, session.db)) return status;
+  session.expected = (uint64_t{sizeHigh} << 32) | sizeLow;
+  applyContext = RandomContext();
+  applies_[applyContext] = std::move(session);
+  return kNoError;
+}
+
+Status Runtime::ApplyChangeInfo(uint32_t applyContext, const char* data, uint32_t size) {
+  std::lock_guard guard(mutex_);
+  auto found = applies_.find(applyContext);
+  if (found == applies_.end()) return kErrBadHandle;
+  ApplySession& session = found->second;
+  if (session.failure != kNoError) return session.failure;
+  session.received += size;
+  if (session.received > session.expected) return session.failure = kErrChangeInfoDamaged;
+  if (size > 0) session.pending.append(data, size);
+  size_t offset = 0;
+  ChangeRecord record;
+  size_t consumed = 0;
+  for (;;) {
+    const FrameResult result =
+        ParseFrame(std::string_view(session.pending).substr(offset), record, consumed);
+    if (result == FrameResult::NeedMore) break;
+    if (result == FrameResult::Corrupt) return session.failure = kErrChangeInfoDamaged;
+    if (record.instanceId != session.db.header.instanceId) {
+      return session.failure = kErrChangeInfoForeign;
+    }
+    // Changes the restored file already holds are not applied again.
+    if (record.seq > session.db.header.lastSeq) ApplyChange(session.db, record);
+    offset += consumed;
+  }
+  session.pending.erase(0, offset);
+  return kNoError;
+}
+
+Status Runtime::ApplyChangeInfoEnd(uint32_t applyContext) {
+  std::lock_guard guard(mutex_);
+  auto found = applies_.find(applyContext);
+  if (found == applies_.end()) return kErrBadHandle;
+  ApplySession session = std::move(found->second);
+  applies_.erase(found);
+  if (session.failure != kNoError) return session.failure;
+  if (!session.pending.empty() || session.received != session.expected) return kErrChangeInfoDamaged;
+  auto lock = FileLock::Acquire("db-" + PathKey(session.host));
+  if (!lock) return kErrFileWrite;
+  return SaveDatabase(session.host, session.db);
+}
+
+// ---- log archiving and extent enumeration --------------------------------------
+
+Status Runtime::ArchiveBegin() {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn) return kLoggingDisabled;
+  archiving_ = true;
+  extentList_.clear();
+  extentPos_ = 0;
+  return kNoError;
+}
+
+Status Runtime::ArchiveEnd() {
+  std::lock_guard guard(mutex_);
+  archiving_ = false;
+  extentList_.clear();
+  extentPos_ = 0;
+  return kNoError;
+}
+
+Status Runtime::ArchiveFirst(LogExtent& extent) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
+  TransactionLog log = Log();
+  LogControl control;
+  if (const Status status = log.Load(control)) return status;
+  std::vector<ExtentEntry> chosen;
+  for (const ExtentEntry& entry : control.extents) {
+    std::error_code ignored;
+    const bool wanted = archiving_ ? entry.state == ExtentState::Ready
+                                   : fs::exists(log.ExtentHostPath(entry.number), ignored);
+    if (wanted) chosen.push_back(entry);
+  }
+  // Oldest first: in LSN order, so the live extent comes last.
+  std::sort(chosen.begin(), chosen.end(),
+            [](const ExtentEntry& a, const ExtentEntry& b) { return a.firstLsn < b.firstLsn; });
+  extentList_.clear();
+  for (const ExtentEntry& entry : chosen) {
+    extentList_.push_back({control.logId, entry.number, log.ExtentWindowsPath(entry.number)});
+  }
+  extentPos_ = 0;
+  return NextExtent(extent);
+}
+
+Status Runtime::ArchiveNext(LogExtent& extent) {
+  std::lock_guard guard(mutex_);
+  return NextExtent(extent);
+}
+
+Status Runtime::NextExtent(LogExtent& extent) {
+  if (extentPos_ >= extentList_.size()) return kNoMoreExtents;
+  extent = extentList_[extentPos_++];
+  return kNoError;
+}
+
+Status Runtime::MarkArchived(const LogId& logId, uint32_t number) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
+  return Log().MarkArchived(logId, number);
+}
+
+}  // namespace omb::notes

@@ -1,0 +1,83 @@
+#pragma once
+// The transaction log of one server: a folder of extents "S%07d.TXN" and
+// the control file nlogctrl.lfh. The control file holds the 16-byte log
+// identifier (the series, random when the log is made), the current extent
+// and, for every extent made, its state and LSN range. It is replaced
+// atomically and only when an extent fills, so appends cost one write and
+// one flush.
+//
+// Extent file: "OMBTXN01", log identifier, extent number (u32), first LSN
+// (u64), then framed change records (database.h). The current extent's end
+// is found from its last frame's trailer; a torn tail is cut off.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "notes/database.h"
+
+namespace omb::notes {
+
+enum class ExtentState : uint8_t { Current = 1, Ready = 2, Archived = 3, Reusable = 4 };
+
+struct ExtentEntry {
+  uint32_t number = 0;
+  ExtentState state = ExtentState::Current;
+  uint64_t firstLsn = 1;
+  uint64_t lastLsn = 0;  // set when the extent is closed; firstLsn - 1 while empty
+};
+
+struct LogControl {
+  LogId logId{};
+  uint32_t current = 0;
+  std::vector<ExtentEntry> extents;
+  const ExtentEntry* Find(uint32_t number) const;
+  // The extent whose LSN range holds lsn (the current extent holds every
+  // LSN from its first on); nullptr when no known extent does.
+  const ExtentEntry* Holding(uint64_t lsn) const;
+};
+
+struct LogSettings {
+  std::string windowsDir;  // without a trailing backslash
+  int style = kLogStyleArchive;
+  uint64_t extentSize = 64ull << 20;
+};
+
+constexpr uint32_t kCircularRing = 4;
+constexpr const char* kControlFileName = "nlogctrl.lfh";
+
+class TransactionLog {
+ public:
+  explicit TransactionLog(LogSettings settings);
+  const LogSettings& settings() const { return settings_; }
+  std::string ExtentWindowsPath(uint32_t number) const;
+  std::filesystem::path ExtentHostPath(uint32_t number) const;
+
+  // The control state; a log is made (new series, extent 1) when missing.
+  Status Load(LogControl& control);
+  // Appends the records, giving each the next LSN, and flushes them.
+  Status Append(std::vector<ChangeRecord>& records);
+  // The LSN of the last record written (0 before the first).
+  Status LastLsn(uint64_t& lsn);
+  // Marks a ready extent archived, then removes its file.
+  Status MarkArchived(const LogId& logId, uint32_t number);
+  // Calls onRecord for each record of an extent file in the log folder.
+  // kErrFileNotFound when the file is not there; kErrLogIdMismatch when it
+  // belongs to another log or number.
+  Status ReadExtent(uint32_t number, const LogId& logId,
+                    const std::function<void(const ChangeRecord&)>& onRecord) const;
+
+ private:
+  std::string LockName() const;
+  Status LoadLocked(LogControl& control);
+  Status SaveControl(const LogControl& control) const;
+  Status StartExtent(const LogControl& control, uint32_t number, uint64_t firstLsn) const;
+  Status OpenCurrent(const LogControl& control, int& fd, uint64_t& lastLsn, uint64_t& end) const;
+  Status Roll(LogControl& control, uint64_t nextLsn);
+
+  LogSettings settings_;
+  std::filesystem::path hostDir_;
+};
+
+}  // namespace omb::notes

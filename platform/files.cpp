@@ -1,0 +1,474 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/host_io.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+
+namespace omb::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kAccessDenied = 5;
+constexpr int kNotEnoughMemory = 8;
+constexpr int kNotSameDevice = 17;
+constexpr int kSharingViolation = 32;
+constexpr int kFileExists = 80;
+constexpr int kInvalidParameter = 87;
+constexpr int kDiskFull = 112;
+constexpr int kDirNotEmpty = 145;
+constexpr int kAlreadyExists = 183;
+constexpr int kDirectoryInvalid = 267;
+
+// Whole-file reads beyond this size are refused rather than exhausting memory.
+constexpr int64_t kMaxWholeFileBytes = int64_t{2} << 30;
+
+bool HostExists(const fs::path& host) {
+  struct stat info {};
+  return ::stat(host.c_str(), &info) == 0;
+}
+
+bool HostIsDirectory(const fs::path& host) {
+  struct stat info {};
+  return ::stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Maps an errno value to the Win32 code that the same failure gives on
+// Windows. ENOENT is "file not found" when the folder exists and "path not
+// found" when it does not, as CreateFile reports it.
+int Win32FromErrno(int error, const fs::path& host) {
+  switch (error) {
+    case 0: return kSuccess;
+    case ENOENT: return HostIsDirectory(host.parent_path()) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR: return kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return kAccessDenied;
+    case EEXIST: return kAlreadyExists;
+    case ENOTEMPTY: return kDirNotEmpty;
+    case ENOSPC:
+    case EDQUOT: return kDiskFull;
+    case ENOMEM: return kNotEnoughMemory;
+    case EXDEV: return kNotSameDevice;
+    case EBUSY:
+    case ETXTBSY: return kSharingViolation;
+    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    case EMFILE:
+    case ENFILE: return 4;  // ERROR_TOO_MANY_OPEN_FILES
+    default: return kInvalidParameter;
+  }
+}
+
+int OpenRetrying(const fs::path& host, int flags, mode_t mode = 0666) {
+  int fd;
+  do {
+    fd = ::open(host.c_str(), flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Writes everything or fails; regular files only return short counts on
+// errors such as a full disk, which the next call then reports.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+std::string ToTextMode(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+std::string FromTextMode(std::string_view bytes) {
+  std::string result;
+  result.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    result += bytes[i];
+  }
+  return result;
+}
+
+// A unique temporary name beside the target, so the final rename stays on
+// one file system.
+fs::path TemporaryBeside(const fs::path& host) {
+  static std::atomic<unsigned> counter{0};
+  std::string name = "." + host.filename().string() + ".tmp." + std::to_string(::getpid()) + "." +
+                     std::to_string(counter.fetch_add(1));
+  return host.parent_path() / name;
+}
+
+void SyncFolder(const fs::path& folder) {
+  int fd = OpenRetrying(folder, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+namespace detail {
+
+int WriteHostFileAtomic(const fs::path& host, std::string_view bytes) {
+  if (HostIsDirectory(host)) return kAccessDenied;
+  fs::path temporary = TemporaryBeside(host);
+  int fd = OpenRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return Win32FromErrno(errno, temporary);
+  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  int error = errno;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(temporary.c_str(), host.c_str()) == 0) {
+    SyncFolder(host.parent_path());
+    return kSuccess;
+  }
+  if (ok) error = errno;
+  ::unlink(temporary.c_str());
+  return Win32FromErrno(error, host);
+}
+
+int ReadHostFile(const fs::path& host, std::string& bytes) {
+  bytes.clear();
+  int fd = OpenRetrying(host, O_RDONLY);
+  if (fd < 0) return Win32FromErrno(errno, host);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return kAccessDenied;
+  }
+  if (info.st_size > kMaxWholeFileBytes) {
+    ::close(fd);
+    return kNotEnoughMemory;
+  }
+  bytes.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      int error = errno;
+      ::close(fd);
+      bytes.clear();
+      return Win32FromErrno(error, host);
+    }
+    if (got == 0) break;
+    if (static_cast<int64_t>(bytes.size()) + got > kMaxWholeFileBytes) {
+      ::close(fd);
+      bytes.clear();
+      return kNotEnoughMemory;
+    }
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  return kSuccess;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::ReadHostFile;
+using detail::WriteHostFileAtomic;
+
+// Copies the contents of one open file into another: a reflink when the file
+// system shares extents, else copy_file_range, else plain reads and writes.
+bool CopyContents(int from, int to, off_t size) {
+  if (::ioctl(to, FICLONE, from) == 0) return true;
+  off_t copied = 0;
+  bool rangeWorks = true;
+  while (rangeWorks && copied < size) {
+    ssize_t done = ::copy_file_range(from, nullptr, to, nullptr, static_cast<size_t>(size - copied), 0);
+    if (done < 0 && errno == EINTR) continue;
+    if (done < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      rangeWorks = false;
+      break;
+    }
+    if (done < 0) return false;
+    if (done == 0) break;  // the source shrank while copying
+    copied += done;
+  }
+  if (rangeWorks) return true;
+  if (::lseek(from, copied, SEEK_SET) < 0 || ::lseek(to, copied, SEEK_SET) < 0) return false;
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(from, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
+  }
+}
+
+int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
+  int source = OpenRetrying(from, O_RDONLY);
+  if (source < 0) return Win32FromErrno(errno, from);
+  struct stat sourceInfo {};
+  if (::fstat(source, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
+    ::close(source);
+    return kAccessDenied;
+  }
+  // O_EXCL makes "fail if it exists" race-free. Without it the target is
+  // opened untruncated first: copying a file onto itself must not empty it.
+  int flags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0);
+  int target = OpenRetrying(to, flags, sourceInfo.st_mode & 0777);
+  if (target < 0) {
+    int error = errno;
+    ::close(source);
+    if (error == EEXIST) return kFileExists;
+    return Win32FromErrno(error, to);
+  }
+  struct stat targetInfo {};
+  if (::fstat(target, &targetInfo) == 0 && targetInfo.st_dev == sourceInfo.st_dev &&
+      targetInfo.st_ino == sourceInfo.st_ino) {
+    ::close(source);
+    ::close(target);
+    return kSharingViolation;
+  }
+  bool ok = ::ftruncate(target, 0) == 0 && CopyContents(source, target, sourceInfo.st_size);
+  int error = errno;
+  if (ok) {
+    // CopyFile keeps the last-write time of the source.
+    struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+    ::futimens(target, times);
+  }
+  ok = (::close(target) == 0) && ok;
+  ::close(source);
+  if (ok) return kSuccess;
+  ::unlink(to.c_str());
+  return Win32FromErrno(error == 0 ? EIO : error, to);
+}
+
+// rename(2) that refuses to replace an existing target, as MoveFile does.
+int RenameNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // The file system lacks RENAME_NOREPLACE: link+unlink is atomic for files;
+  // folders fall back to a check before the rename.
+  struct stat info {};
+  if (::lstat(from.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) {
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (::lstat(to.c_str(), &info) == 0) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// The last component of a Windows path as the caller spelled it.
+std::string LastComponent(std::string_view windowsPath) {
+  while (!windowsPath.empty() && (windowsPath.back() == '\\' || windowsPath.back() == '/')) {
+    windowsPath.remove_suffix(1);
+  }
+  size_t cut = windowsPath.find_last_of("\\/:");
+  return std::string(cut == std::string_view::npos ? windowsPath : windowsPath.substr(cut + 1));
+}
+
+bool SameEntry(const fs::path& a, const fs::path& b) {
+  struct stat first {}, second {};
+  return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+bool PathExists(std::string_view windowsPath) { return HostExists(HostPath(windowsPath)); }
+
+bool IsDirectory(std::string_view windowsPath) { return HostIsDirectory(HostPath(windowsPath)); }
+
+bool IsFile(std::string_view windowsPath) {
+  struct stat info {};
+  return ::stat(HostPath(windowsPath).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int ListDirectory(std::string_view windowsPath, std::vector<DirEntry>& entries) {
+  entries.clear();
+  fs::path host = HostPath(windowsPath);
+  DIR* folder = ::opendir(host.c_str());
+  if (folder == nullptr) return errno == EACCES ? kAccessDenied : kPathNotFound;
+  while (struct dirent* entry = ::readdir(folder)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({name, HostIsDirectory(host / name)});
+  }
+  ::closedir(folder);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  return kSuccess;
+}
+
+int CreateOneDirectory(std::string_view windowsPath) {
+  fs::path host = HostPath(windowsPath);
+  if (::mkdir(host.c_str(), 0777) == 0) return kSuccess;
+  int error = errno;
+  if (error == ENOENT) return kPathNotFound;
+  return Win32FromErrno(error, host);
+}
+
+int RemoveDirectoryTree(std::string_view windowsPath) {
+  fs::path host = HostPath(windowsPath);
+  struct stat info {};
+  if (::lstat(host.c_str(), &info) != 0) return Win32FromErrno(errno, host);
+  // A symbolic link (a drive mapped elsewhere, say) is removed, not followed.
+  if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode)) return kDirectoryInvalid;
+  std::error_code error;
+  fs::remove_all(host, error);
+  return error ? Win32FromErrno(error.value(), host) : kSuccess;
+}
+
+int DeleteOneFile(std::string_view windowsPath) {
+  fs::path host = HostPath(windowsPath);
+  if (::unlink(host.c_str()) == 0) return kSuccess;
+  return Win32FromErrno(errno, host);
+}
+
+int MoveFileOrDirectory(std::string_view from, std::string_view to) {
+  fs::path source = HostPath(from);
+  fs::path target = HostPath(to);
+  struct stat info {};
+  if (::lstat(source.c_str(), &info) != 0) return Win32FromErrno(errno, source);
+  // A move onto itself in other letter case renames the entry's case.
+  if (SameEntry(source, target)) {
+    target = target.parent_path() / LastComponent(to);
+    if (target == source) return kSuccess;
+    return ::rename(source.c_str(), target.c_str()) == 0 ? kSuccess : Win32FromErrno(errno, target);
+  }
+  int error = RenameNoReplace(source, target);
+  if (error == 0) return kSuccess;
+  if (error == EXDEV && S_ISREG(info.st_mode)) {
+    // MoveFile copies a file to another volume, then deletes the original.
+    int copied = CopyHostFile(source, target, true);
+    if (copied != kSuccess) return copied == kFileExists ? kAlreadyExists : copied;
+    ::unlink(source.c_str());
+    return kSuccess;
+  }
+  if (error == ENOENT && !HostExists(source)) return Win32FromErrno(error, source);
+  return Win32FromErrno(error, target);
+}
+
+int CopyOneFile(std::string_view from, std::string_view to, bool failIfExists) {
+  return CopyHostFile(HostPath(from), HostPath(to), failIfExists);
+}
+
+int ReadWholeFile(std::string_view windowsPath, std::string& bytes) {
+  return ReadHostFile(HostPath(windowsPath), bytes);
+}
+
+int WriteFileAtomic(std::string_view windowsPath, std::string_view bytes) {
+  return WriteHostFileAtomic(HostPath(windowsPath), bytes);
+}
+
+int AppendTextFile(std::string_view windowsPath, std::string_view text) {
+  fs::path host = HostPath(windowsPath);
+  int fd = OpenRetrying(host, O_WRONLY | O_CREAT | O_APPEND, 0666);
+  if (fd < 0) return Win32FromErrno(errno, host);
+  std::string bytes = ToTextMode(text);
+  // One write call: concurrent appenders never interleave within a piece.
+  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  int error = errno;
+  ::close(fd);
+  return ok ? kSuccess : Win32FromErrno(error, host);
+}
+
+int WriteTextFile(std::string_view windowsPath, std::string_view text) {
+  return WriteHostFileAtomic(HostPath(windowsPath), ToTextMode(text));
+}
+
+int ReadTextFile(std::string_view windowsPath, std::string& text) {
+  std::string bytes;
+  int result = ReadHostFile(HostPath(windowsPath), bytes);
+  text = result == kSuccess ? FromTextMode(bytes) : std::string();
+  return result;
+}
+
+uint64_t LastWriteTime(std::string_view windowsPath) {
+  struct stat info {};
+  if (::stat(HostPath(windowsPath).c_str(), &info) != 0) return 0;
+  int64_t nanos = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return FileTimeFromUnixNanos(nanos);
+}
+
+int64_t FileSize(std::string_view windowsPath) {
+  struct stat info {};
+  if (::stat(HostPath(windowsPath).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+  return static_cast<int64_t>(info.st_size);
+}
+
+bool FreeBytes(char driveLetter, uint64_t& freeBytes) {
+  struct statvfs info {};
+  if (::statvfs(DriveFolder(driveLetter).c_str(), &info) != 0) return false;
+  freeBytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
+  return true;
+}
+
+BinaryFile::~BinaryFile() { Close(); }
+
+int BinaryFile::Open(std::string_view windowsPath, Mode mode) {
+  Close();
+  int flags = O_RDONLY;
+  if (mode == Mode::WriteCreate) flags = O_WRONLY | O_CREAT;
+  if (mode == Mode::WriteCreateTruncate) flags = O_WRONLY | O_CREAT | O_TRUNC;
+  fd_ = OpenRetrying(HostPath(windowsPath), flags, 0666);
+  if (fd_ < 0) return errno;
+  // _open refuses folders; Linux would open one for reading.
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+    Close();
+    return EACCES;
+  }
+  return 0;
+}
+
+long BinaryFile::Read(char* buffer, unsigned long size) {
+  if (fd_ < 0) return -1;
+  for (;;) {
+    ssize_t got = ::read(fd_, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    return static_cast<long>(got);
+  }
+}
+
+long BinaryFile::Write(const char* data, unsigned long size) {
+  if (fd_ < 0) return -1;
+  return WriteAll(fd_, data, size) ? static_cast<long>(size) : -1;
+}
+
+void BinaryFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace omb::platform

@@ -1,0 +1,214 @@
+// Up-to-the-minute log preparation: before the data disk is reverted, make
+// sure every transaction-log extent from the snapshot's first one to the
+// live one can be had, and copy the archived ones into the active log
+// directory. Also the removal of those copies after the recovery.
+#include <limits>
+
+#include "backup/hint_files.h"
+#include "backup/log_archive.h"
+#include "core/progress.h"
+#include "domino/vaultinfo.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+#include "restore/messages.h"
+#include "restore/restore.h"
+
+namespace omb::restore {
+
+namespace {
+
+constexpr uint32_t kExtentMegabytes = 64;     // every extent is taken to be 64 MB
+constexpr size_t kArchivedLogSuffix = 17;     // "logs\" + "S0000001.TXN"
+constexpr int kFileExists = 80;
+constexpr int kFileNotFound = 2;
+constexpr uint32_t kUnknownExtent = std::numeric_limits<uint32_t>::max();
+
+FreeMegabytesQuery freeMegabytesQuery = nullptr;
+
+const char* const kNotPossible = "UP TO THE MINUTE restore is not possible\r\n";
+
+struct LogRange {
+  uint32_t first = 1;
+  uint32_t last = 1;
+  std::string snapshotSeries;
+};
+
+bool StemIs(const std::string& path, const std::string& stem) {
+  return platform::EqualsNoCase(SplitPath(path).fileName, stem);
+}
+
+// The active log directory, with one trailing backslash.
+std::string ActiveLogDirectory(const RestoreJob& job) {
+  return WithTrailingBackslash(job.server.logPath);
+}
+
+// An archived extent belongs to the series of the snapshot directory that
+// holds it: the log_hint of its path less "logs\S0000001.TXN".
+bool ArchivedExtentInSeries(const std::string& path, const std::string& series) {
+  if (path.size() <= kArchivedLogSuffix) return false;
+  uint32_t ignoredFirst = 0;
+  std::string archivedSeries, hintPath;
+  std::string directory = path.substr(0, path.size() - kArchivedLogSuffix);
+  if (backup::ReadLogHint(directory, ignoredFirst, archivedSeries, hintPath) != 0) return false;
+  return archivedSeries == series;
+}
+
+int ReadRange(RestoreJob& job, std::string& errorText, LogRange& range) {
+  std::string snapshotDirectory, hintPath;
+  if (GetServerVaultinfoDir(job.server, job.snapshot.name, snapshotDirectory) != 0) {
+    return Fail(job, errorText, "ERROR: Could not obtain location of Vaultinfo directory\r\n");
+  }
+  if (backup::ReadLogHint(snapshotDirectory, range.first, range.snapshotSeries, hintPath) != 0) {
+    return Fail(job, errorText, "ERROR: Could not open log hint file:\r\n" + hintPath + "\r\n");
+  }
+  if (range.first == 0) range.first = 1;
+  Say(job, "Snapshot Log Series : 0x" + range.snapshotSeries + "\r\n");
+
+  std::string currentSeries;
+  uint32_t last = kUnknownExtent;
+  backup::CurrentLogSeries(last, currentSeries);
+  Say(job, "Current Log Series : 0x" + currentSeries + "\r\n");
+  if (currentSeries != range.snapshotSeries) {
+    return Fail(job, errorText,
+                "ERROR: The Log Series of the current transaction log (0x" + currentSeries +
+                    ")\r\n" + "Does not match the Snapshot Log Series (0x" +
+                    range.snapshotSeries + ")\r\n" + kNotPossible);
+  }
+  // The enumeration broke off before its end: the live extent is unknown,
+  // so the extents needed cannot be worked out.
+  if (last == kUnknownExtent) {
+    return Fail(job, errorText,
+                std::string("ERROR: Could not determine the current transaction log extent.\r\n") +
+                    kNotPossible);
+  }
+  range.last = last == 0 ? 1 : last;
+  return 0;
+}
+
+// Finds extent n in the listing: in the active directory (nothing to copy)
+// or archived in the Vaultinfo tree (added to the copy set). 0 or -1.
+int LocateExtent(RestoreJob& job, std::string& errorText, const std::vector<std::string>& listing,
+                 const std::string& stem, const LogRange& range,
+                 std::vector<std::string>& copySet) {
+  const std::string activeDirectory = ActiveLogDirectory(job);
+  for (const std::string& path : listing) {
+    if (!StemIs(path, stem)) continue;
+    if (platform::EqualsNoCase(SplitPath(path).driveAndDirectory(), activeDirectory)) {
+      Say(job, "Found log " + stem + ".TXN in active log directory.\r\n");
+      return 0;
+    }
+    if (!platform::IsFile(path)) continue;  // gone since the listing
+    if (!ArchivedExtentInSeries(path, range.snapshotSeries)) {
+      return Fail(job, errorText,
+                  "ERROR: Found log " + stem + ".TXN\r\n" +
+                      "However it does not match the current log series\r\n" + kNotPossible);
+    }
+    copySet.push_back(path);
+    return 0;
+  }
+  std::string serverDirectory;
+  GetServerVaultinfoDir(job.server, "", serverDirectory);
+  return Fail(job, errorText,
+              "ERROR: Could not find archive log file: " + stem + ".TXN\r\n" +
+                  "Log is not located in Server's vaultinfo directory:\r\n" + serverDirectory);
+}
+
+char LogDrive(const RestoreJob& job) {
+  // A log directory off the virtual disks has no VLD letter; its own drive
+  // is the one that receives the copies.
+  if (job.server.logDisk.driveLetter != 0) return job.server.logDisk.driveLetter;
+  return platform::DriveOf(job.server.logPath);
+}
+
+int CheckFreeSpace(RestoreJob& job, std::string& errorText, size_t extents) {
+  char drive = LogDrive(job);
+  uint32_t freeMegabytes =
+      freeMegabytesQuery != nullptr ? freeMegabytesQuery(drive) : GetFreeMegabytes(drive);
+  uint32_t neededMegabytes = kExtentMegabytes * static_cast<uint32_t>(extents);
+  Say(job, "Active log drive has " + std::to_string(freeMegabytes) + " MB free.\r\n" +
+               std::to_string(neededMegabytes) + " MB to copy to active log drive.\r\n");
+  if (freeMegabytes > neededMegabytes) return 0;
+  return Fail(job, errorText,
+              "ERROR: Active log directory needs an additional " +
+                  std::to_string(neededMegabytes - freeMegabytes) + "MB.\r\n" +
+                  "Not enough free space on the active log drive.\r\n");
+}
+
+int CopyExtents(RestoreJob& job, std::string& errorText, const std::vector<std::string>& copySet,
+                std::vector<std::string>& copiedLogs) {
+  const std::string activeDirectory = ActiveLogDirectory(job);
+  for (const std::string& source : copySet) {
+    std::string name = SplitPath(source).fileName + ".TXN";
+    std::string target = activeDirectory + name;
+    Say(job, "Copying log file : " + name + "\r\n");
+    int error = platform::CopyOneFile(source, target, true);
+    if (error == 0) {
+      copiedLogs.push_back(target);
+    } else if (error == kFileExists) {
+      // Left alone, and therefore not removed after the recovery either.
+      Say(job, target + " already exists in active log directory\r\n");
+    } else {
+      return Fail(job, errorText,
+                  "ERROR: Could not copy log file: " + source + " to:\r\n" + target + "\r\n" +
+                      platform::FormatMessageText(static_cast<uint32_t>(error)) + "\r\n");
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int PrepareUpToMinuteLogs(RestoreJob& job, std::vector<std::string>& copiedLogs,
+                          std::string& errorText) {
+  Say(job, "Determining necessary logs for UP TO THE MINUTE RESTORE\r\n");
+  LogRange range;
+  if (ReadRange(job, errorText, range) != 0) return -1;
+  if (range.first == range.last) {
+    Say(job, "No additional log files required for restore\r\n");
+    return 0;
+  }
+  if (job.server.logPath.empty()) {
+    return Fail(job, errorText,
+                std::string("ERROR: The server has no transaction log directory.\r\n") +
+                    kNotPossible);
+  }
+
+  std::vector<std::string> listing;
+  std::string serverDirectory;
+  if (GetServerVaultinfoDir(job.server, "", serverDirectory) == 0) {
+    backup::ListArchivedLogs(serverDirectory, listing);
+  }
+  backup::ListArchivedLogs(job.server.logPath, listing);
+
+  Say(job, "First log needed for restore: " + ExtentStem(range.first) + ".TXN\r\n");
+  Say(job, "Last log needed for restore: " + ExtentStem(range.last) + ".TXN\r\n");
+  std::vector<std::string> copySet;
+  for (uint32_t n = range.first; n < range.last; ++n) {
+    if (LocateExtent(job, errorText, listing, ExtentStem(n), range, copySet) != 0) return -1;
+  }
+
+  Say(job, "Verified all logs are available\r\nCopying logs to active log directory\r\n");
+  if (CheckFreeSpace(job, errorText, copySet.size()) != 0) return -1;
+  if (CopyExtents(job, errorText, copySet, copiedLogs) != 0) return -1;
+  return 0;
+}
+
+FreeMegabytesQuery SetFreeMegabytesQuery(FreeMegabytesQuery query) {
+  FreeMegabytesQuery previous = freeMegabytesQuery;
+  freeMegabytesQuery = query;
+  return previous;
+}
+
+int RemoveCopiedLogs(RestoreJob& job, const std::vector<std::string>& copiedLogs) {
+  for (const std::string& path : copiedLogs) {
+    int error = platform::DeleteOneFile(path);
+    Trace(path + "\n");
+    if (error != 0 && error != kFileNotFound) {
+      Say(job, platform::FormatMessageText(static_cast<uint32_t>(error)) + "\r\n");
+    }
+  }
+  return 0;
+}
+
+}  // namespace omb::restore

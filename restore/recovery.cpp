@@ -1,0 +1,164 @@
+// Point-in-time and up-to-the-minute recovery of the restored databases,
+// the Notes recovery call and its archived-log callback.
+#include <algorithm>
+#include <array>
+
+#include "backup/hint_files.h"
+#include "backup/log_archive.h"
+#include "domino/vaultinfo.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "restore/messages.h"
+#include "restore/restore.h"
+
+namespace omb::restore {
+
+namespace {
+
+constexpr uint32_t kRecoverFlags = 1;
+constexpr notes::Status kNoExtentSupplied = 0xFFFF;
+
+bool IsLogDatabase(const PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
+
+// Opens the database and writes its information block back unchanged, so
+// the runtime takes it as it now lies on disk. Failures are ignored. A block
+// that could not be read is never written: that would overwrite the
+// database's own block with zeros.
+void TouchDatabase(const std::string& path) {
+  notes::NotesApi& api = notes::Api();
+  notes::Handle db = 0;
+  if (api.OpenDb(path, db) != 0) return;
+  std::array<char, 128> block{};
+  if (api.ReadDbInfoBlock(db, block) == 0) api.WriteDbInfoBlock(db, block);
+  api.CloseDb(db);
+}
+
+std::vector<std::string> RecoveryList(RestoreJob& job,
+                                      const std::vector<backup::DatabaseRecord>& databases,
+                                      const std::vector<std::string>& disabled) {
+  std::vector<std::string> list;
+  for (const backup::DatabaseRecord& database : databases) {
+    PathParts parts = SplitPath(database.path);
+    if (IsLogDatabase(parts)) continue;
+    if (platform::EqualsNoCase(parts.extension, ".ntf")) continue;
+    if (backup::IsDisabled(disabled, database.path)) continue;
+    if (job.owner != nullptr) job.owner->StepProgress();
+    list.push_back(database.path);
+  }
+  return list;
+}
+
+notes::Status RollForward(RestoreJob& job, std::vector<std::string> list) {
+  const size_t count = list.size();
+  size_t retries = 0;
+  Say(job, "\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n");
+  for (;;) {
+    uint32_t failingIndex = 0;
+    notes::Status status = RunNotesRecovery(job, BuildNameBuffer(list), failingIndex);
+    if (status == 0 || failingIndex == 0) return status;
+    if (failingIndex > list.size()) return status;
+    const std::string name = list[failingIndex - 1];
+    if (status == notes::kDbNotLogged) {
+      Say(job, "WARNING: Transaction logging disabled for : " + name + ".\r\nRetrying recovery.\r\n");
+    } else {
+      Say(job, "WARNING: Removing : " + name + " from recovery list.\r\nRetrying recovery.\r\n");
+    }
+    list.erase(std::find(list.begin(), list.end(), name));
+    if (retries > count) return status;
+    ++retries;
+  }
+}
+
+// Every ".txn" file of the server's Vaultinfo tree, in listing order.
+std::vector<std::string> ArchivedExtents(const RestoreJob& job) {
+  std::vector<std::string> listing;
+  std::string serverDirectory;
+  if (GetServerVaultinfoDir(job.server, "", serverDirectory) == 0) {
+    backup::ListArchivedLogs(serverDirectory, listing);
+  }
+  return listing;
+}
+
+const std::string* FindExisting(const std::vector<std::string>& listing, const std::string& stem) {
+  for (const std::string& path : listing) {
+    if (platform::EqualsNoCase(SplitPath(path).fileName, stem) && platform::IsFile(path)) {
+      return &path;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string BuildNameBuffer(const std::vector<std::string>& paths) {
+  size_t size = 1;
+  for (const std::string& path : paths) size += path.size() + 1;
+  std::string buffer;
+  buffer.reserve(size);
+  for (const std::string& path : paths) {
+    buffer += path;
+    buffer += '\0';
+  }
+  buffer += '\0';
+  return buffer;
+}
+
+notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::DatabaseRecord>& databases,
+                               const std::optional<std::string>& pointInTimeText,
+                               const std::vector<std::string>& disabledDatabases) {
+  if (job.owner != nullptr) {
+    job.owner->SetProgressRange(0, static_cast<int>(databases.size()), 1);
+  }
+  SetCurrentRestoreJob(&job);
+  if (pointInTimeText.has_value()) {
+    for (const backup::DatabaseRecord& database : databases) {
+      if (!IsLogDatabase(SplitPath(database.path))) TouchDatabase(database.path);
+    }
+    return 0;
+  }
+  return RollForward(job, RecoveryList(job, databases, disabledDatabases));
+}
+
+notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
+                               uint32_t& failingIndex) {
+  failingIndex = 0;
+  notes::ArchivedLogCallback callback = [](uint32_t firstExtent, const std::string& requested) {
+    return ArchivedLogCallback(nullptr, firstExtent, requested);
+  };
+  notes::Status status = 0;
+  {
+    CRedirectStdout capture;
+    capture.SetSink(&job.progress);
+    status = notes::Api().Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
+  }
+  if (status == notes::kLogFilesNotFound) {
+    Say(job, "\r\nRECOVERY FAILED: All log files could not be found.\r\n");
+  }
+  if (status != 0) {
+    Say(job, "ERROR: " +
+                 notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF)) + "\r\n");
+  }
+  return status;
+}
+
+notes::Status ArchivedLogCallback(void* /*context*/, uint32_t firstExtent,
+                                  const std::string& requestedPath) {
+  RestoreJob* job = CurrentRestoreJob();
+  if (job == nullptr) return kNoExtentSupplied;
+  std::vector<std::string> listing = ArchivedExtents(*job);
+  Say(*job, "First archive needed is: " + ExtentStem(firstExtent) + "\r\n");
+  const std::string targetDirectory = SplitPath(requestedPath).driveAndDirectory();
+  uint32_t copied = 0;
+  for (;;) {
+    std::string stem = ExtentStem(firstExtent + copied);
+    const std::string* source = FindExisting(listing, stem);
+    if (source == nullptr) break;
+    std::string target = targetDirectory + stem + ".TXN";
+    Say(*job, "Copying archived log " + target + "\r\n");
+    platform::CopyOneFile(*source, target, true);
+    ++copied;
+  }
+  return copied > 0 ? 0 : kNoExtentSupplied;
+}
+
+}  // namespace omb::restore

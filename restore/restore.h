@@ -1,0 +1,103 @@
+#pragma once
+// The restore engine: the restore request, the run wrapper, the driver that
+// reverts a server's data disk to a snapshot and applies the change
+// information saved at backup time, and the point-in-time or up-to-the-
+// minute recovery that follows it.
+//
+// Engines never throw: every step returns a code and says why in "ERROR: "
+// lines written through the request's progress channel.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "backup/databases.h"
+#include "core/progress.h"
+#include "domino/server_info.h"
+#include "notes/notes.h"
+#include "snapshot/snapshot_entry.h"
+
+namespace omb::restore {
+
+// Control ids of the console's "Restore Status" dialog.
+constexpr int kProgressBarControl = 1045;
+constexpr int kPrintInfoControl = 1044;
+
+// The request of one restore run. The command line and the console fill
+// it; the remote client sends it over the wire, reserved values included.
+struct RestoreJob {
+  void* instance = nullptr;         // the program's module instance
+  ProgressSink progress;            // every message of the restore goes here
+  StatusWindow* owner = nullptr;    // console status dialog; none on the command line
+  PartitionInfo server;             // the server to restore
+  SnapshotEntry snapshot;           // the snapshot to restore
+  uint8_t pointInTime = 0;          // 1 = POINT IN TIME, 0 = UP TO THE MINUTE
+  uint8_t reserved1 = 1;            // carried unchanged; never read here
+  uint8_t reserved2 = 0;
+  uint32_t reservedValue = 0;
+};
+
+// The request of the restore that is running (it stays set after the run).
+// The archived-log callback finds its server and progress channel here.
+RestoreJob* CurrentRestoreJob();
+void SetCurrentRestoreJob(RestoreJob* job);
+
+// ---- the run and the driver -----------------------------------------------
+
+// Takes the run lock, refuses while Domino runs, starts the Notes runtime,
+// restores, writes the event entry and the "Restore" report, releases
+// everything. 0 on success; -1 when refused or failed; the Notes status
+// when the runtime could not be started.
+int RunRestore(RestoreJob& job);
+
+// 0 on success, -1 on any failure; every ending failure message is
+// appended to errorText.
+int RestoreServer(RestoreJob& job, std::string& errorText);
+
+// Replays each database's change-info file into the restored database.
+// dataDrive is "X:" for the data disk. 0, or -1 on the first failure.
+int ApplyChangeInfo(RestoreJob& job, std::vector<backup::DatabaseRecord>& databases,
+                    const std::string& changeInfoDirectory, const std::string& dataDrive);
+
+// ---- recovery -------------------------------------------------------------
+
+// Checks the log series, finds every extent the roll-forward needs and
+// copies the archived ones into the active log directory (their paths go
+// to copiedLogs). 0, or -1 with the message appended to errorText.
+int PrepareUpToMinuteLogs(RestoreJob& job, std::vector<std::string>& copiedLogs,
+                          std::string& errorText);
+
+// POINT IN TIME (pointInTimeText given): touches each restored database and
+// returns 0. UP TO THE MINUTE: runs the Notes recovery, dropping a failing
+// database and retrying. Answers the Notes status, 0 on success.
+notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::DatabaseRecord>& databases,
+                               const std::optional<std::string>& pointInTimeText,
+                               const std::vector<std::string>& disabledDatabases);
+
+// The recovery's name buffer: each path followed by one NUL, then one more
+// NUL. Sized from the list, however long it is.
+std::string BuildNameBuffer(const std::vector<std::string>& paths);
+
+// One Notes recovery with its printed output captured into the job's
+// progress. failingIndex is 1-based (0 = none).
+notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
+                               uint32_t& failingIndex);
+
+// Called by the Notes recovery for archived extent firstExtent, to be placed
+// in the folder of requestedPath: copies it and every following archived
+// extent up to the first gap. 0 when at least one was copied, else 0xFFFF.
+// The job is the current restore request; context is not used.
+notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent,
+                                  const std::string& requestedPath);
+
+// Deletes the extents that PrepareUpToMinuteLogs copied. Always 0.
+int RemoveCopiedLogs(RestoreJob& job, const std::vector<std::string>& copiedLogs);
+
+// Test seam: replaces the free-space query of the active log drive
+// (megabytes free on a drive letter); nullptr restores the real one.
+// Returns the previous replacement.
+using FreeMegabytesQuery = uint32_t (*)(char driveLetter);
+FreeMegabytesQuery SetFreeMegabytesQuery(FreeMegabytesQuery query);
+
+}  // namespace omb::restore

@@ -1,0 +1,257 @@
+#include "snapshot/naming.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "backup/hint_files.h"
+#include "core/progress.h"
+#include "domino/discovery.h"
+#include "domino/vaultinfo.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+#include "snapshot/component.h"
+#include "storage/storage.h"
+
+namespace omb::snapshot {
+
+namespace {
+
+constexpr size_t kMaxRecentNameLength = 1024;
+// A volume holds at most this many snapshots; one more backup needs room.
+constexpr int kVolumeSnapshotLimit = 31;
+constexpr int kVolumeWarningCount = 30;
+// Longest number a name field may carry; longer digit runs are cut there.
+constexpr int kMaxFieldDigits = 9;
+
+using storage::FromUtf16;
+using storage::ToUtf16;
+
+// Reads the leading decimal digits of a field; anything else gives 0.
+int LeadingNumber(const std::string& text) {
+  int value = 0;
+  for (size_t i = 0; i < text.size() && i < kMaxFieldDigits; ++i) {
+    if (text[i] < '0' || text[i] > '9') break;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// Splits a field group ("4-7-2003") into exactly three numbers.
+void ThreeNumbers(const std::string& text, const std::string& separator, int& a, int& b, int& c) {
+  std::vector<std::string> pieces;
+  SplitText(text, separator, pieces);
+  a = pieces.size() > 0 ? LeadingNumber(pieces[0]) : 0;
+  b = pieces.size() > 1 ? LeadingNumber(pieces[1]) : 0;
+  c = pieces.size() > 2 ? LeadingNumber(pieces[2]) : 0;
+}
+
+// Sakamoto's day of the week, 0 = Sunday.
+int DayOfWeek(int year, int month, int day) {
+  static const int offsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (month < 3) year -= 1;
+  return (year + year / 4 - year / 100 + year / 400 + offsets[month - 1] + day) % 7;
+}
+
+bool IsValidTime(const platform::SystemTime& t) {
+  return t.year >= 1601 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour <= 23 &&
+         t.minute <= 59 && t.second <= 59;
+}
+
+// The snapshot class factory and interface with the rotation's failure texts.
+bool OpenInterface(ProgressSink& out, std::unique_ptr<storage::SnapshotInterface>& snapshots) {
+  storage::Component& component = storage::CurrentComponent();
+  if (storage::Failed(component.GetSnapshotFactory())) {
+    Emit(out, "ERROR: Create Snapshot COM component FAILED\r\n");
+    return false;
+  }
+  if (storage::Failed(component.CreateSnapshotInterface(snapshots)) || !snapshots) {
+    Emit(out, "ERROR: Create Snapshot Interface FAILED\r\n");
+    return false;
+  }
+  return true;
+}
+
+bool Enumerate(ProgressSink& out, storage::SnapshotInterface& snapshots, char driveLetter,
+               std::vector<storage::SnapshotRecord>& records) {
+  if (storage::Failed(snapshots.EnumSnapShots(DriveString(driveLetter), records))) {
+    Emit(out, "ERROR: Could not enumerate snapshots.(COM FAILED)\r\n");
+    return false;
+  }
+  Emit(out, "Enumerating Snapshots COMPLETE\r\n");
+  return true;
+}
+
+// The recent snapshot's change-info directory, created when missing.
+bool PrepareRecentDirectory(PartitionInfo& server, const std::string& recent, std::string& directory) {
+  const bool formed = GetServerVaultinfoDir(server, recent, directory) == 0;
+  if (formed) CreateDirectoryPath(directory);
+  if (formed && DirectoryExists(directory) == 0) return true;
+  Emit(server.progress, "ERROR: Vaultinfo directory " + directory + " could not be created.\r\n");
+  return false;
+}
+
+// 31 snapshots leave no room for another; 30 leave room for one more.
+bool CheckVolumeLimits(PartitionInfo& server, int count, bool deleteExcess) {
+  char line[512];
+  std::snprintf(line, sizeof line, "There are currently %d snapshots on VOL %s.\n", count,
+                server.dataDisk.volume.c_str());
+  Emit(server.progress, line);
+  if (count >= kVolumeSnapshotLimit) {
+    Emit(server.progress, "31 Snapshots are on this volume.  Please delete at least one before continuing.\r\n");
+    return false;
+  }
+  if (count == kVolumeWarningCount && !deleteExcess) {
+    Emit(server.progress, "WARNING: 30 snapshots are on this volume. Additional backups will not be possible\r\n");
+    Emit(server.progress, "until existing snapshots are removed.\r\n");
+  }
+  return true;
+}
+
+bool LoadHintList(PartitionInfo& server, std::string& hintPath) {
+  if (GetHintPath(server, hintPath) != 0) {
+    Emit(server.progress,
+         "Could not obtain snapshot hint filename (probably due to invalid Vaultinfo directory.\r\n");
+    return false;
+  }
+  LoadSnapshotList(server);
+  if (!platform::IsFile(hintPath)) {
+    Emit(server.progress, "Could not read\\create Snapshot hint file:" + hintPath + "\r\n");
+    return false;
+  }
+  return true;
+}
+
+// Records the renamed snapshot in the hint file at once, so that a backup
+// failing later still leaves it in every restore list.
+void RecordRenamedSnapshot(PartitionInfo& server, const std::string& hintPath,
+                           const storage::SnapshotRecord& renamed) {
+  server.snapshots.push_back(MakeSnapshotEntry(renamed));
+  if (WriteNameList(hintPath, server.snapshots) != 0) {
+    Emit(server.progress, "WARNING: Could not update snapshot hint file: " + hintPath + "\r\n");
+  }
+}
+
+// Renames the recent snapshot and its change-info directory together; on a
+// failed directory move the snapshot gets its old name back.
+bool RenameRecent(PartitionInfo& server, storage::SnapshotInterface& snapshots, char driveLetter,
+                  const storage::SnapshotRecord& recent, const std::string& recentDirectory,
+                  const std::string& hintPath, std::u16string& timeDateName) {
+  Emit(server.progress, "Found and renaming recent snapshot\r\n");
+  Trace("Found recent snapshot\n");
+  const std::u16string renamed = TimeDateName(server, recent.creationTime);
+  const std::string renamedText = FromUtf16(renamed);
+  const std::u16string drive = DriveString(driveLetter);
+  if (storage::Failed(snapshots.RenameSnapShot(drive, recent.name, renamed))) {
+    Emit(server.progress, "ERROR: Could not rename snapshot to ." + renamedText + "\r\n");
+    return false;
+  }
+  Emit(server.progress, "Recent snapshot renamed to " + renamedText + "\r\n");
+  std::string renamedDirectory;
+  GetServerVaultinfoDir(server, renamedText, renamedDirectory);
+  if (platform::MoveFileOrDirectory(recentDirectory, renamedDirectory) != 0) {
+    Emit(server.progress, "ERROR: Could not rename ChangeInfoDir from: " + recentDirectory + "\r\n");
+    Emit(server.progress, "to: " + renamedDirectory + "\r\n");
+    snapshots.RenameSnapShot(drive, renamed, recent.name);
+    return false;
+  }
+  timeDateName = renamed;
+  RecordRenamedSnapshot(server, hintPath, {renamed, recent.creationTime});
+  // The new recent snapshot's files (log_hint, disabled_databases) go into
+  // a fresh directory of the recent name.
+  CreateDirectoryPath(recentDirectory);
+  return true;
+}
+
+std::string ComputerName() { return platform::ComputerName(); }
+
+}  // namespace
+
+std::u16string RecentName(const PartitionInfo& server) {
+  std::string name = "dominosnap__" + ComputerName() + "__" + platform::ToUpper(server.shortName) + "__recent";
+  if (name.size() > kMaxRecentNameLength) name.resize(kMaxRecentNameLength);
+  return ToUtf16(name);
+}
+
+std::u16string TimeDateName(const PartitionInfo& server, uint64_t creationFileTimeUtc) {
+  const platform::SystemTime t =
+      platform::FileTimeToSystemTime(platform::FileTimeToLocalFileTime(creationFileTimeUtc));
+  char suffix[96];
+  std::snprintf(suffix, sizeof suffix, "%d-%d-%d_%d.%d.%d", t.month, t.day, t.year, t.hour, t.minute,
+                t.second);
+  return ToUtf16(ServerPrefix(server) + "__" + suffix);
+}
+
+std::string ServerPrefix(const PartitionInfo& server) {
+  return "dominosnap__" + ComputerName() + "__" + server.shortName;
+}
+
+bool BelongsToServer(const std::string& prefix, const std::string& name) {
+  if (name.size() < prefix.size() + 2) return false;
+  return platform::EqualsNoCase(std::string_view(name).substr(0, prefix.size()), prefix) &&
+         name.compare(prefix.size(), 2, "__") == 0;
+}
+
+uint64_t ParseTimeDateSuffix(const std::string& suffix) {
+  std::vector<std::string> halves;
+  SplitText(suffix, "_", halves);
+  platform::SystemTime t;
+  ThreeNumbers(halves.size() > 0 ? halves[0] : "", "-", t.month, t.day, t.year);
+  ThreeNumbers(halves.size() > 1 ? halves[1] : "", ".", t.hour, t.minute, t.second);
+  // A suffix that is not a date (such as "recent") sorts before every date.
+  if (!IsValidTime(t)) return 0;
+  t.dayOfWeek = DayOfWeek(t.year, t.month, t.day);
+  return platform::SystemTimeToFileTime(t);
+}
+
+int RotateRecent(char driveLetter, PartitionInfo& server, bool deleteExcess, std::u16string& timeDateName) {
+  timeDateName.clear();
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  if (!OpenInterface(server.progress, snapshots)) return -1;
+  const std::u16string recent = RecentName(server);
+  std::string recentDirectory;
+  if (!PrepareRecentDirectory(server, FromUtf16(recent), recentDirectory)) return -1;
+
+  Emit(server.progress, "Enumerating Snapshots (in order to rename recent to time/date)\r\n");
+  std::vector<storage::SnapshotRecord> records;
+  if (!Enumerate(server.progress, *snapshots, driveLetter, records)) return -1;
+  if (!CheckVolumeLimits(server, static_cast<int>(records.size()), deleteExcess)) return -1;
+  std::string hintPath;
+  if (!LoadHintList(server, hintPath)) return -1;
+
+  const std::string recentText = FromUtf16(recent);
+  for (const storage::SnapshotRecord& record : records) {
+    const std::string current = FromUtf16(record.name);
+    Trace("recent name:" + recentText + "\ncur name   :" + current + "\n\n");
+    if (!platform::EqualsNoCase(current, recentText)) continue;
+    return RenameRecent(server, *snapshots, driveLetter, record, recentDirectory, hintPath, timeDateName)
+               ? 0
+               : -1;
+  }
+  return 0;
+}
+
+int RecordRecentTime(char driveLetter, PartitionInfo& server) {
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  if (!OpenInterface(server.progress, snapshots)) return -1;
+  const std::string recent = FromUtf16(RecentName(server));
+  std::string directory;
+  if (GetServerVaultinfoDir(server, recent, directory) != 0 || DirectoryExists(directory) != 0) {
+    Emit(server.progress, "ERROR: ChangeInfoDir does not exist.\r\n");
+    return -1;
+  }
+  Emit(server.progress, "Enumerating Snapshots (in order to find recent)\r\n");
+  std::vector<storage::SnapshotRecord> records;
+  if (!Enumerate(server.progress, *snapshots, driveLetter, records)) return -1;
+  for (const storage::SnapshotRecord& record : records) {
+    if (!platform::EqualsNoCase(FromUtf16(record.name), recent)) continue;
+    Trace("Found recent snapshot, getting time/date information\n");
+    // A failed write is not reported; the backup's outcome does not depend on it.
+    backup::WriteSnapshotTimeDate(directory, FromUtf16(TimeDateName(server, record.creationTime)));
+    break;
+  }
+  return 0;
+}
+
+}  // namespace omb::snapshot

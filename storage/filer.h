@@ -1,0 +1,21 @@
+#pragma once
+// The built-in storage component: a "filer" serving virtual disks and
+// snapshots from $OMB_MACHINE/storage. storage/disks.ini lists the virtual
+// disks (drive letter, filer, volume, disk file name); the contents of a
+// disk are its drive's folder; several disks may share one volume. A
+// snapshot of a volume copies every disk of the volume into
+// storage/<filer>/<volume>/.snapshot/<name>/ (reflinks where possible).
+//
+// Test hooks read from the environment of the process that uses it:
+//   OMB_STORAGE_FAIL=Method:HRESULT[,Method:HRESULT...]  fail named methods
+//   OMB_STORAGE_PRE_SNAPSHOT=command  run just before a volume is copied
+#include <string>
+
+namespace omb::storage {
+
+// Adds (or replaces) the virtual disk of a drive letter in disks.ini.
+// Returns true when recorded. Used by dominosim and tests to build machines.
+bool RegisterVirtualDisk(char driveLetter, const std::string& filer, const std::string& volume,
+                         const std::string& diskFile);
+
+}  // namespace omb::storage

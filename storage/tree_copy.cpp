@@ -1,0 +1,311 @@
+#include "storage/tree_copy.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace omb::storage {
+
+namespace {
+
+struct FileJob {
+  std::string source;
+  std::string target;
+  struct stat info;
+};
+
+struct DirectoryJob {
+  std::string target;
+  struct stat info;
+};
+
+// Closes a descriptor on every way out.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class TreeCopier {
+ public:
+  TreeCopier(const CopyOptions& options) : options_(options), reflinkUsable_(options.tryReflink) {}
+
+  CopyReport Run(const std::string& source, const std::string& target) {
+    struct stat root;
+    if (::stat(source.c_str(), &root) != 0) return Failed(errno);
+    if (!S_ISDIR(root.st_mode)) return Failed(ENOTDIR);
+    if (::mkdir(target.c_str(), 0700) != 0) return Failed(errno);
+    directories_.push_back({target, root});
+    Walk(source, target);
+    if (firstError_ == 0) CopyFiles();
+    if (firstError_ == 0) FinishDirectories();
+    CopyReport report;
+    report.error = firstError_.load();
+    report.files = files_.size();
+    report.bytes = bytes_.load();
+    report.reflinked = reflinked_.load();
+    return report;
+  }
+
+ private:
+  static CopyReport Failed(int error) {
+    CopyReport report;
+    report.error = error;
+    return report;
+  }
+
+  void Fail(int error) {
+    int none = 0;
+    firstError_.compare_exchange_strong(none, error == 0 ? EIO : error);
+  }
+
+  // Creates the folders and links, and queues the files, breadth by depth.
+  void Walk(const std::string& sourceRoot, const std::string& targetRoot) {
+    std::vector<std::pair<std::string, std::string>> pending{{sourceRoot, targetRoot}};
+    while (!pending.empty() && firstError_ == 0) {
+      auto [source, target] = std::move(pending.back());
+      pending.pop_back();
+      WalkOne(source, target, pending);
+    }
+  }
+
+  void WalkOne(const std::string& source, const std::string& target,
+               std::vector<std::pair<std::string, std::string>>& pending) {
+    DIR* folder = ::opendir(source.c_str());
+    if (!folder) return Fail(errno);
+    int folderFd = ::dirfd(folder);
+    while (dirent* entry = ::readdir(folder)) {
+      std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat info;
+      if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        Fail(errno);
+        break;
+      }
+      std::string from = source + "/" + name;
+      std::string to = target + "/" + name;
+      if (S_ISDIR(info.st_mode)) {
+        if (::mkdir(to.c_str(), 0700) != 0) Fail(errno);
+        directories_.push_back({to, info});
+        pending.emplace_back(from, to);
+      } else if (S_ISREG(info.st_mode)) {
+        files_.push_back({from, to, info});
+      } else if (S_ISLNK(info.st_mode)) {
+        CopyLink(from, to, info);
+      } else if (S_ISFIFO(info.st_mode)) {
+        if (::mkfifo(to.c_str(), info.st_mode & 07777) != 0) Fail(errno);
+      }
+      // Sockets and device nodes have no contents worth keeping.
+      if (firstError_ != 0) break;
+    }
+    ::closedir(folder);
+  }
+
+  void CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+    std::string destination(static_cast<size_t>(info.st_size) + 1, '\0');
+    ssize_t length = ::readlink(from.c_str(), destination.data(), destination.size());
+    if (length < 0 || static_cast<size_t>(length) >= destination.size()) return Fail(length < 0 ? errno : EIO);
+    destination.resize(static_cast<size_t>(length));
+    if (::symlink(destination.c_str(), to.c_str()) != 0) return Fail(errno);
+    struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  }
+
+  void CopyFiles() {
+    unsigned workers = options_.workers == 0 ? 1 : options_.workers;
+    if (workers > files_.size()) workers = static_cast<unsigned>(files_.size());
+    if (workers <= 1) return CopyFileRange();
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { CopyFileRange(); });
+    for (std::thread& thread : threads) thread.join();
+  }
+
+  // Takes files from the shared queue until it is empty or a copy failed.
+  void CopyFileRange() {
+    while (firstError_ == 0) {
+      size_t index = next_.fetch_add(1);
+      if (index >= files_.size()) return;
+      int error = CopyOneFile(files_[index]);
+      if (error != 0) Fail(error);
+    }
+  }
+
+  int CopyOneFile(const FileJob& job) {
+    Fd in(::open(job.source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (in.get() < 0) return errno;
+    Fd out(::open(job.target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0) return errno;
+    int error = CopyContents(in.get(), out.get(), job.info.st_size);
+    if (error != 0) return error;
+    if (::fchmod(out.get(), job.info.st_mode & 07777) != 0) return errno;
+    struct timespec times[2] = {job.info.st_atim, job.info.st_mtim};
+    if (::futimens(out.get(), times) != 0) return errno;
+    return 0;
+  }
+
+  int CopyContents(int in, int out, off_t size) {
+    if (size == 0) return 0;
+    if (reflinkUsable_ && ::ioctl(out, FICLONE, in) == 0) {
+      reflinked_ = true;
+      bytes_ += static_cast<unsigned long long>(size);
+      return 0;
+    }
+    reflinkUsable_ = false;  // one refusal means this file system cannot clone
+    return CopyByKernel(in, out);
+  }
+
+  // copy_file_range until the end of the source, falling back to read/write
+  // when the kernel refuses the pair of files.
+  int CopyByKernel(int in, int out) {
+    for (;;) {
+      ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      if (copied == 0) return 0;
+      if (copied > 0) {
+        bytes_ += static_cast<unsigned long long>(copied);
+        continue;
+      }
+      if (errno == EINTR) continue;
+      if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return CopyByReading(in, out);
+      return errno;
+    }
+  }
+
+  int CopyByReading(int in, int out) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+      ssize_t got = ::read(in, buffer.data(), buffer.size());
+      if (got == 0) return 0;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      for (ssize_t done = 0; done < got;) {
+        ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return errno;
+        done += put;
+      }
+      bytes_ += static_cast<unsigned long long>(got);
+    }
+  }
+
+  // Modes and times of folders last, deepest first, since filling a folder
+  // changes its modification time.
+  void FinishDirectories() {
+    for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
+      if (::chmod(it->target.c_str(), it->info.st_mode & 07777) != 0) return Fail(errno);
+      struct timespec times[2] = {it->info.st_atim, it->info.st_mtim};
+      if (::utimensat(AT_FDCWD, it->target.c_str(), times, 0) != 0) return Fail(errno);
+    }
+  }
+
+  CopyOptions options_;
+  std::vector<FileJob> files_;
+  std::vector<DirectoryJob> directories_;
+  std::atomic<size_t> next_{0};
+  std::atomic<int> firstError_{0};
+  std::atomic<unsigned long long> bytes_{0};
+  std::atomic<bool> reflinkUsable_;
+  std::atomic<bool> reflinked_{false};
+};
+
+// Lists a tree once, unlinks its non-folders on several threads, then
+// removes the folders deepest first.
+class TreeRemover {
+ public:
+  explicit TreeRemover(unsigned workers) : workers_(workers == 0 ? 1 : workers) {}
+
+  void Run(const std::string& root) {
+    struct stat info;
+    if (::lstat(root.c_str(), &info) != 0) return;
+    if (!S_ISDIR(info.st_mode)) {
+      ::unlink(root.c_str());
+      return;
+    }
+    List(root);
+    UnlinkAll();
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) ::rmdir(it->c_str());
+  }
+
+ private:
+  void List(const std::string& root) {
+    std::vector<std::string> pending{root};
+    while (!pending.empty()) {
+      std::string folder = std::move(pending.back());
+      pending.pop_back();
+      folders_.push_back(folder);
+      DIR* listing = ::opendir(folder.c_str());
+      if (!listing) continue;
+      while (dirent* entry = ::readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        std::string path = folder + "/" + name;
+        if (IsFolder(listing, *entry)) {
+          pending.push_back(path);
+        } else {
+          files_.push_back(path);
+        }
+      }
+      ::closedir(listing);
+    }
+  }
+
+  static bool IsFolder(DIR* listing, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_DIR;
+    struct stat info;
+    return ::fstatat(::dirfd(listing), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+  }
+
+  void UnlinkAll() {
+    unsigned workers = std::min<size_t>(workers_, files_.size());
+    auto work = [this] {
+      for (size_t i = next_.fetch_add(1); i < files_.size(); i = next_.fetch_add(1)) ::unlink(files_[i].c_str());
+    };
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < workers; ++i) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
+  }
+
+  unsigned workers_;
+  std::vector<std::string> folders_;
+  std::vector<std::string> files_;
+  std::atomic<size_t> next_{0};
+};
+
+}  // namespace
+
+CopyReport CopyTree(const std::filesystem::path& source, const std::filesystem::path& target,
+                    const CopyOptions& options) {
+  TreeCopier copier(options);
+  return copier.Run(source.string(), target.string());
+}
+
+bool RemoveTree(const std::filesystem::path& path, unsigned workers) {
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return true;
+  TreeRemover(workers).Run(path.string());
+  // Whatever the fast path left (a folder that changed meanwhile) goes here.
+  std::filesystem::remove_all(path, error);
+  return !error && !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+}  // namespace omb::storage

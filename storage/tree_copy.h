@@ -1,0 +1,33 @@
+#pragma once
+// Copies and removes host folder trees for snapshots and restores.
+#include <filesystem>
+
+namespace omb::storage {
+
+struct CopyOptions {
+  // Worker threads copying file contents; the walk itself is one thread.
+  unsigned workers = 2;
+  // Try FICLONE first (shared extents on btrfs, XFS and the like).
+  bool tryReflink = true;
+};
+
+struct CopyReport {
+  int error = 0;               // errno of the first failure, 0 on success
+  unsigned long long files = 0;
+  unsigned long long bytes = 0;
+  bool reflinked = false;      // at least one file was cloned
+};
+
+// Copies the folder `source` (followed when it is a symlink) to `target`,
+// which must not exist. Symlinks inside are copied as links; modes and
+// modification times are kept. On failure the partial target is left for
+// the caller to remove.
+CopyReport CopyTree(const std::filesystem::path& source, const std::filesystem::path& target,
+                    const CopyOptions& options = {});
+
+// Removes a tree without following symlinks; true when it is gone. File
+// removal runs on several threads: on file systems that discard freed
+// blocks at once, each unlink waits on the device, and the waits overlap.
+bool RemoveTree(const std::filesystem::path& path, unsigned workers = 4);
+
+}  // namespace omb::storage

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "domino/vaultinfo.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/registry.h"
+#include "tests/support/machine_fixture.h"
+
+namespace omb {
+namespace {
+
+class VaultinfoTest : public test::MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    std::filesystem::create_directories(root_ / "drives" / "E");
+    std::filesystem::create_directories(root_ / "drives" / "D");
+    std::filesystem::create_directories(Host("C:\\Windows"));
+    server_.shortName = "Mail1";
+  }
+  void SetChangeInfoDir(const std::string& root) {
+    ASSERT_TRUE(platform::WriteIniValue(GetIniPath(), "NOTES", "CHANGE_INFO_DIR", root));
+  }
+
+  PartitionInfo server_;
+};
+
+// ---- Vaultinfo paths ------------------------------------------------------
+
+TEST_F(VaultinfoTest, IniFileLivesInTheWindowsDirectory) {
+  EXPECT_EQ(GetIniPath(), "C:\\Windows\\omb.ini");
+  // A Windows directory that ends in a backslash gets no second one.
+  EXPECT_EQ(JoinPath("C:\\", "omb.ini"), "C:\\omb.ini");
+}
+
+TEST_F(VaultinfoTest, ServerDirectoryWithAndWithoutTrailingBackslash) {
+  for (const char* root : {"e:\\vaultinfo", "e:\\vaultinfo\\"}) {
+    SetChangeInfoDir(root);
+    EXPECT_EQ(GetVaultinfoRoot(), "e:\\vaultinfo\\");
+    std::string directory;
+    ASSERT_EQ(GetServerVaultinfoDir(server_, "", directory), 0);
+    EXPECT_EQ(directory, "e:\\vaultinfo\\Mail1\\");
+    ASSERT_EQ(GetServerVaultinfoDir(server_, "S1", directory), 0);
+    EXPECT_EQ(directory, "e:\\vaultinfo\\Mail1\\S1");
+    std::string hint;
+    ASSERT_EQ(GetHintPath(server_, hint), 0);
+    EXPECT_EQ(hint, "e:\\vaultinfo\\Mail1\\\\hint");
+  }
+}
+
+TEST_F(VaultinfoTest, MissingChangeInfoDirLeavesOutputsUnchanged) {
+  EXPECT_EQ(GetVaultinfoRoot(), "");
+  std::string out = "untouched";
+  EXPECT_EQ(GetServerVaultinfoDir(server_, "S1", out), -1);
+  EXPECT_EQ(GetHintPath(server_, out), -1);
+  EXPECT_EQ(out, "untouched");
+  SetChangeInfoDir("");
+  EXPECT_EQ(GetServerVaultinfoDir(server_, "S1", out), -1);
+  EXPECT_EQ(out, "untouched");
+}
+
+TEST_F(VaultinfoTest, ConfiguredWhenConfigWizIsNotEmpty) {
+  EXPECT_FALSE(IsConfigured());
+  ASSERT_EQ(WriteNotesIniValue("CONFIGWIZ", "", GetIniPath()), 1);
+  EXPECT_FALSE(IsConfigured());
+  ASSERT_EQ(WriteNotesIniValue("CONFIGWIZ", "1", GetIniPath()), 1);
+  EXPECT_TRUE(IsConfigured());
+}
+
+// ---- ini and registry -----------------------------------------------------
+
+TEST_F(VaultinfoTest, IniValuesAreReadFromTheNotesSection) {
+  const std::string notesIni = "D:\\Lotus\\Domino\\Data\\notes.ini";
+  WriteHostFile(Host(notesIni), "[Notes]\r\nTRANSLOG_Path=logdir\r\n[Other]\r\nKey=x\r\n");
+  std::string value = "stale";
+  EXPECT_EQ(ReadNotesIniValue("TRANSLOG_Path", value, notesIni), 6);
+  EXPECT_EQ(value, "logdir");
+  EXPECT_EQ(ReadNotesIniValue("Key", value, notesIni), 0);
+  EXPECT_EQ(value, "");
+  EXPECT_EQ(ReadNotesIniValue("TRANSLOG_Path", value, "D:\\missing.ini"), 0);
+}
+
+TEST_F(VaultinfoTest, LongIniValuesAreCutToTheBuffer) {
+  ASSERT_EQ(WriteNotesIniValue("CHANGE_INFO_DIR", std::string(300, 'a'), GetIniPath()), 1);
+  std::string value;
+  EXPECT_EQ(ReadNotesIniValue("CHANGE_INFO_DIR", value, GetIniPath()), 255);
+  EXPECT_EQ(value, std::string(255, 'a'));
+}
+
+TEST_F(VaultinfoTest, RegistryValuesRoundTripAsExpandStrings) {
+  const std::string key = "SOFTWARE\\Lotus\\Domino";
+  std::string value = "unchanged";
+  EXPECT_EQ(WriteRegistryValue(key, "DataPath", "E:\\Data"), 1);  // the key must exist
+  EXPECT_FALSE(platform::RegistryKeyExists(key));
+  EXPECT_EQ(ReadRegistryValue(key, "DataPath", value), 1);
+  EXPECT_EQ(value, "unchanged");
+
+  ASSERT_TRUE(platform::CreateRegistryKey(key));
+  ASSERT_EQ(WriteRegistryValue(key, "DataPath", "E:\\Data"), 0);
+  auto stored = platform::ReadRegistry(key, "DataPath");
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->type, platform::RegType::ExpandString);
+  ASSERT_EQ(ReadRegistryValue(key, "datapath", value), 0);
+  EXPECT_EQ(value, "E:\\Data");
+}
+
+TEST_F(VaultinfoTest, RegistryValuesTooLongForTheBufferAreUnreadable) {
+  const std::string key = "SOFTWARE\\Lotus\\Domino";
+  ASSERT_TRUE(platform::CreateRegistryKey(key));
+  ASSERT_EQ(WriteRegistryValue(key, "Fits", std::string(254, 'x')), 0);
+  ASSERT_EQ(WriteRegistryValue(key, "TooLong", std::string(255, 'x')), 0);
+  std::string value;
+  EXPECT_EQ(ReadRegistryValue(key, "Fits", value), 0);
+  EXPECT_EQ(ReadRegistryValue(key, "TooLong", value), 1);
+}
+
+TEST_F(VaultinfoTest, ProgramDriveFollowsTheDominoPath) {
+  EXPECT_EQ(IsProgramDrive('C'), 0);  // no Domino installation recorded
+  ASSERT_TRUE(platform::CreateRegistryKey("SOFTWARE\\Lotus\\Domino"));
+  ASSERT_EQ(WriteRegistryValue("SOFTWARE\\Lotus\\Domino", "Path", "d:\\Lotus\\Domino"), 0);
+  EXPECT_EQ(IsProgramDrive('D'), -1);
+  EXPECT_EQ(IsProgramDrive('E'), 0);
+  // The 5.0 key wins over the general one.
+  ASSERT_TRUE(platform::CreateRegistryKey("SOFTWARE\\Lotus\\Domino\\5.0"));
+  ASSERT_EQ(WriteRegistryValue("SOFTWARE\\Lotus\\Domino\\5.0", "Path", "C:\\Lotus"), 0);
+  EXPECT_EQ(IsProgramDrive('c'), -1);
+  EXPECT_EQ(IsProgramDrive('D'), 0);
+}
+
+// ---- files and folders ----------------------------------------------------
+
+TEST_F(VaultinfoTest, DirectoryExistsForEmptyFoldersToo) {
+  EXPECT_EQ(DirectoryExists(""), -1);
+  EXPECT_EQ(DirectoryExists("E:\\nothing"), 1);
+  std::filesystem::create_directories(Host("E:\\empty"));
+  EXPECT_EQ(DirectoryExists("E:\\empty"), 0);
+  EXPECT_EQ(DirectoryExists("e:\\EMPTY\\"), 0);
+  WriteHostFile(Host("E:\\file.txt"), "x");
+  EXPECT_EQ(DirectoryExists("E:\\file.txt"), 1);
+}
+
+TEST_F(VaultinfoTest, CreateDirectoryPathMakesEveryMissingFolder) {
+  EXPECT_EQ(CreateDirectoryPath(""), -1);
+  EXPECT_EQ(CreateDirectoryPath("d:\\a\\b\\c"), 1);
+  EXPECT_TRUE(platform::IsDirectory("D:\\a\\b\\c"));
+  EXPECT_EQ(CreateDirectoryPath("D:\\A\\b\\c\\"), 1);  // all there already
+  EXPECT_EQ(CreateDirectoryPath("E:\\vaultinfo\\Mail1\\\\deep"), 1);
+  EXPECT_TRUE(platform::IsDirectory("E:\\vaultinfo\\Mail1\\deep"));
+  EXPECT_EQ(CreateDirectoryPath("D:\\"), 1);
+}
+
+TEST_F(VaultinfoTest, CreateDirectoryPathStopsAtTheFirstFailure) {
+  WriteHostFile(Host("D:\\a\\blocker"), "a file where a folder should be");
+  EXPECT_EQ(CreateDirectoryPath("D:\\a\\blocker\\c"), 0);
+  EXPECT_TRUE(platform::IsDirectory("D:\\a"));
+  EXPECT_FALSE(platform::PathExists("D:\\a\\blocker\\c"));
+}
+
+TEST_F(VaultinfoTest, DeleteDirectoryTreeRemovesEverything) {
+  WriteHostFile(Host("E:\\vaultinfo\\Mail1\\S1\\db.ci"), "change info");
+  EXPECT_EQ(DeleteDirectoryTree("E:\\vaultinfo\\Mail1\\S1"), 0);
+  EXPECT_FALSE(platform::PathExists("E:\\vaultinfo\\Mail1\\S1"));
+  EXPECT_TRUE(platform::IsDirectory("E:\\vaultinfo\\Mail1"));
+  EXPECT_EQ(DeleteDirectoryTree(""), -1);
+  EXPECT_NE(DeleteDirectoryTree("E:\\vaultinfo\\gone"), 0);
+}
+
+TEST_F(VaultinfoTest, FreeMegabytesOfAnExistingAndAMissingDrive) {
+  EXPECT_GT(GetFreeMegabytes('E'), 0u);
+  EXPECT_EQ(GetFreeMegabytes('Q'), 0u);
+}
+
+TEST_F(VaultinfoTest, NameListIsUpperCasedWithoutEmptiesOrRepeats) {
+  const std::string hint = "E:\\vaultinfo\\Mail1\\\\hint";
+  ASSERT_EQ(CreateDirectoryPath("E:\\vaultinfo\\Mail1"), 1);
+  WriteHostFile(Host("E:\\vaultinfo\\Mail1\\hint"), "OLD CONTENT THAT IS LONGER\r\n");
+  std::vector<std::string> names = {"dominosnap__PC__Mail1__recent", "", "DOMINOSNAP__pc__MAIL1__RECENT",
+                                    "dominosnap__PC__Mail1__4-7-2003_13.5.9"};
+  ASSERT_EQ(WriteNameList(hint, names), 0);
+  EXPECT_EQ(ReadHostFile(Host("E:\\vaultinfo\\Mail1\\hint")),
+            "DOMINOSNAP__PC__MAIL1__RECENT\r\nDOMINOSNAP__PC__MAIL1__4-7-2003_13.5.9\r\n");
+  // Nothing but the list itself is left in the folder (no temporary file).
+  std::vector<platform::DirEntry> entries;
+  ASSERT_EQ(platform::ListDirectory("E:\\vaultinfo\\Mail1", entries), 0);
+  EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST_F(VaultinfoTest, NameListFromSnapshotsAndLongNames) {
+  ASSERT_EQ(CreateDirectoryPath("E:\\v"), 1);
+  std::vector<SnapshotEntry> snapshots(2);
+  snapshots[0].name = std::string(1100, 'a');
+  snapshots[1].name = "b";
+  ASSERT_EQ(WriteNameList("E:\\v\\hint", snapshots), 0);
+  EXPECT_EQ(ReadHostFile(Host("E:\\v\\hint")), std::string(1023, 'A') + "\r\nB\r\n");
+  EXPECT_EQ(WriteNameList("E:\\v\\hint", std::vector<std::string>{}), 0);
+  EXPECT_EQ(ReadHostFile(Host("E:\\v\\hint")), "");
+  EXPECT_EQ(WriteNameList("E:\\missing\\hint", snapshots), -1);
+}
+
+// ---- paths and texts --------------------------------------------------------
+
+TEST(PathHelpers, JoinAndResolve) {
+  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
+  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino\\", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
+  EXPECT_EQ(ResolveLogPath("", "logdir"), "");
+  EXPECT_EQ(ResolveLogPath("D:\\Data", "logdir"), "D:\\Data\\logdir");
+  EXPECT_EQ(ResolveLogPath("D:\\Data\\", "logdir"), "D:\\Data\\logdir");
+}
+
+TEST(PathHelpers, SplitPathIntoItsParts) {
+  PathParts parts = SplitPath("D:\\Lotus\\Domino\\Data\\mail\\a.b.nsf");
+  EXPECT_EQ(parts.drive, "D:");
+  EXPECT_EQ(parts.directory, "\\Lotus\\Domino\\Data\\mail\\");
+  EXPECT_EQ(parts.fileName, "a.b");
+  EXPECT_EQ(parts.extension, ".nsf");
+  EXPECT_EQ(parts.driveAndDirectory(), "D:\\Lotus\\Domino\\Data\\mail\\");
+
+  parts = SplitPath("logdir\\sub");
+  EXPECT_EQ(parts.drive, "");
+  EXPECT_EQ(parts.directory, "logdir\\");
+  EXPECT_EQ(parts.fileName, "sub");
+  EXPECT_EQ(parts.extension, "");
+
+  parts = SplitPath("C:/Program Files/nserver.exe");
+  EXPECT_EQ(parts.directory, "/Program Files/");
+  EXPECT_EQ(parts.fileName, "nserver");
+  EXPECT_EQ(parts.extension, ".exe");
+  EXPECT_EQ(SplitPath("").fileName, "");
+}
+
+TEST(TextHelpers, SplitTextCountsSeparatorsAndDropsEmptyPieces) {
+  std::vector<std::string> pieces;
+  EXPECT_EQ(SplitText("4-7-2003", "-", pieces), 2);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"4", "7", "2003"}));
+
+  pieces.clear();
+  EXPECT_EQ(SplitText("no separator", ",", pieces), 0);
+  EXPECT_TRUE(pieces.empty());
+
+  pieces.clear();
+  EXPECT_EQ(SplitText(",a,b,", ",", pieces), 3);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b"}));
+
+  // The search resumes two characters after a separator, so one right
+  // behind it is not seen.
+  pieces.clear();
+  EXPECT_EQ(SplitText("a::b:c", ":", pieces), 2);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"a", ":b", "c"}));
+  pieces.clear();
+  EXPECT_EQ(SplitText("x,", ",", pieces), 1);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"x"}));
+  EXPECT_EQ(SplitText("abc", "", pieces), 0);
+}
+
+TEST(TextHelpers, ReplaceAllLeftToRight) {
+  std::string text = "a\\\\b\\\\c";
+  EXPECT_EQ(ReplaceAll(text, "\\\\", "\\"), 2);
+  EXPECT_EQ(text, "a\\b\\c");
+  text = "aaa";
+  EXPECT_EQ(ReplaceAll(text, "a", "aa"), 3);  // the replacement is not searched again
+  EXPECT_EQ(text, "aaaaaa");
+  EXPECT_EQ(ReplaceAll(text, "", "x"), 0);
+  EXPECT_EQ(ReplaceAll(text, "b", "x"), 0);
+}
+
+TEST(TextHelpers, TimestampHasMonthDayYearAndMilliseconds) {
+  std::string stamp = FormatTimestamp();
+  EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d\d:\d\d:\d\d:\d{2,3})")))
+      << stamp;
+}
+
+}  // namespace
+}  // namespace omb

@@ -1,0 +1,144 @@
+// Saving a run's report: file naming, exact content, never replacing an
+// earlier report, and the message boxes of a failed save.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "core/errors.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
+#include "platform/registry.h"
+#include "reports/reports.h"
+#include "tests/support/machine_fixture.h"
+
+namespace omb::reports {
+namespace {
+
+class SaveReportTest : public test::MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    previous_ = platform::SetMessageBoxPresenter(&boxes_);
+    EnsureReportFolder();
+  }
+  void TearDown() override {
+    platform::SetMessageBoxPresenter(previous_);
+    MachineTest::TearDown();
+  }
+
+  std::set<std::string> FilesIn(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(folder, entries);
+    std::set<std::string> names;
+    for (const auto& entry : entries) names.insert(entry.name);
+    return names;
+  }
+
+  platform::RecordingMessageBox boxes_;
+  platform::MessageBoxPresenter* previous_ = nullptr;
+};
+
+TEST(ReportFileNameTest, FieldsArePaddedInMonthDayYearOrder) {
+  platform::SystemTime time;
+  time.year = 2003;
+  time.month = 4;
+  time.day = 7;
+  time.hour = 13;
+  time.minute = 5;
+  time.second = 9;
+  EXPECT_EQ(ReportFileName(time), "04-07-2003_13.05.09.txt");
+}
+
+TEST(ReportPathTest, FolderIsJoinedWithABackslashEvenWhenItEndsInOne) {
+  EXPECT_EQ(ReportPath("c:\\temp\\", "Backup", "a.txt"), "c:\\temp\\\\Backup\\a.txt");
+  EXPECT_EQ(CategoryFolderPath("D:\\r", "Delete Snapshot"), "D:\\r\\Delete Snapshot");
+}
+
+TEST(CategoryTest, FolderNamesInIndexOrder) {
+  EXPECT_EQ(CategoryFolderName(kConfigure), "Configure");
+  EXPECT_EQ(CategoryFolderName(kBackup), "Backup");
+  EXPECT_EQ(CategoryFolderName(kRestore), "Restore");
+  EXPECT_EQ(CategoryFolderName(kDeleteSnapshot), "Delete Snapshot");
+  EXPECT_EQ(CategoryFolderName(4), "");
+  EXPECT_EQ(CategoryFolderName(-1), "");
+}
+
+TEST_F(SaveReportTest, SavesTheTextByteForByteUnderTheCurrentTime) {
+  const std::string text = "Start time is: 1/2/2003 01:02:03:04\r\nline two\r\n";
+  const std::string path = SaveReport("Backup", text);
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(std::regex_match(path, std::regex(R"(c:\\temp\\\\Backup\\\d\d-\d\d-\d{4}_\d\d\.\d\d\.\d\d\.txt)")))
+      << path;
+  std::string stored;
+  ASSERT_EQ(platform::ReadWholeFile(path, stored), 0);
+  EXPECT_EQ(stored, text);
+  EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(SaveReportTest, LeavesNoStagingFileBehind) {
+  SaveReport("Restore", "x");
+  for (const std::string& name : FilesIn("c:\\temp")) {
+    EXPECT_TRUE(name == "Configure" || name == "Backup" || name == "Restore" || name == "Delete Snapshot")
+        << name;
+  }
+}
+
+TEST_F(SaveReportTest, SameSecondReportsGetSuffixesAndNeverReplaceEachOther) {
+  // Retried when the clock crosses a second between the two steps.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::string name = ReportFileName();
+    const std::string taken = ReportPath("c:\\temp\\", "Backup", name);
+    ASSERT_EQ(platform::WriteFileAtomic(taken, "first"), 0);
+    const std::string second = SaveReport("Backup", "second");
+    const std::string third = SaveReport("Backup", "third");
+    if (ReportFileName() != name) {
+      for (const auto& file : FilesIn("c:\\temp\\Backup")) platform::DeleteOneFile("c:\\temp\\Backup\\" + file);
+      continue;
+    }
+    const std::string stem = taken.substr(0, taken.size() - 4);
+    EXPECT_EQ(second, stem + "_2.txt");
+    EXPECT_EQ(third, stem + "_3.txt");
+    std::string bytes;
+    platform::ReadWholeFile(taken, bytes);
+    EXPECT_EQ(bytes, "first");
+    platform::ReadWholeFile(second, bytes);
+    EXPECT_EQ(bytes, "second");
+    return;
+  }
+  FAIL() << "the clock never held still for one second";
+}
+
+TEST_F(SaveReportTest, ManySavesAllSurvive) {
+  for (int i = 0; i < 5; ++i) SaveReport("Configure", "report " + std::to_string(i));
+  std::set<std::string> texts;
+  for (const std::string& name : FilesIn("c:\\temp\\Configure")) {
+    std::string bytes;
+    platform::ReadWholeFile("c:\\temp\\Configure\\" + name, bytes);
+    texts.insert(bytes);
+  }
+  EXPECT_EQ(texts.size(), 5u);
+}
+
+TEST_F(SaveReportTest, UncreatableReportShowsUnableToOpenInABox) {
+  std::filesystem::remove_all(Host("c:\\temp\\Restore"));
+  const std::string path = SaveReport("Restore", "text");
+  EXPECT_EQ(path, "");
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].caption, "Unable to save Restore report.");
+  EXPECT_TRUE(std::regex_match(boxes_.shown[0].text,
+                               std::regex(R"(Unable to open c:\\temp\\\\Restore\\\d\d-.*\.txt)")))
+      << boxes_.shown[0].text;
+  EXPECT_EQ(boxes_.shown[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(FilesIn("c:\\temp").count("Restore"), 0u);
+}
+
+TEST_F(SaveReportTest, UnreadableFolderSettingPropagates) {
+  ASSERT_TRUE(platform::DeleteRegistryValue(kClientKey, kReportFolderValue));
+  EXPECT_THROW(SaveReport("Backup", "text"), RegistryKeyReadFailure);
+  EXPECT_TRUE(boxes_.shown.empty());
+}
+
+}  // namespace
+}  // namespace omb::reports

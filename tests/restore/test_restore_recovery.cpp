@@ -1,0 +1,203 @@
+// Point-in-time and up-to-the-minute recovery, the Notes recovery call and
+// the archived-log callback.
+#include <string>
+#include <vector>
+
+#include "backup/databases.h"
+#include "tests/restore/restore_fixture.h"
+
+namespace omb::test {
+namespace {
+
+using Step = FakeNotes::RecoverStep;
+
+class RecoveryTest : public RestoreTest {
+ protected:
+  std::vector<backup::DatabaseRecord> Databases(const std::vector<std::string>& relativePaths) {
+    std::vector<backup::DatabaseRecord> list;
+    for (const std::string& relative : relativePaths) {
+      list.push_back(backup::DatabaseRecord{});
+      list.back().path = std::string(kDataPath) + "\\" + relative;
+    }
+    return list;
+  }
+  static std::string Db(const std::string& relative) { return std::string(kDataPath) + "\\" + relative; }
+  notes::Status UpToTheMinute(const std::vector<std::string>& relativePaths,
+                              const std::vector<std::string>& disabled = {}) {
+    return restore::RecoverDatabases(job_, Databases(relativePaths), std::nullopt, disabled);
+  }
+  bool Printed(const std::string& text) const {
+    return job_.progress.accumulated.find(text) != std::string::npos;
+  }
+
+  restore::RestoreJob job_ = MakeJob(false);
+};
+
+TEST(NameBufferTest, EachPathEndsInNulAndTheListInOneMore) {
+  using namespace std::string_literals;
+  EXPECT_EQ(restore::BuildNameBuffer({"D:\\a.nsf", "D:\\b.nsf"}), "D:\\a.nsf\0D:\\b.nsf\0\0"s);
+  EXPECT_EQ(restore::BuildNameBuffer({}), "\0"s);
+}
+
+TEST_F(RecoveryTest, ThousandsOfDatabasesReachTheRecoveryWhole) {
+  // 3000 paths of ~90 characters: far more than 64 KB of names.
+  std::vector<std::string> relative;
+  for (int i = 0; i < 3000; ++i) {
+    relative.push_back("mail\\departments\\sales\\region-north\\user-mailbox-number-" +
+                       std::to_string(i) + ".nsf");
+  }
+  ASSERT_EQ(UpToTheMinute(relative), 0);
+  ASSERT_EQ(notes_.recoverCalls().size(), 1u);
+  const std::vector<std::string>& passed = notes_.recoverCalls()[0].databases;
+  ASSERT_EQ(passed.size(), 3000u);
+  EXPECT_EQ(passed.front(), Db(relative.front()));
+  EXPECT_EQ(passed.back(), Db(relative.back()));
+}
+
+TEST_F(RecoveryTest, UpToTheMinuteSkipsLogTemplatesAndDisabledDatabases) {
+  RecordingStatusWindow window;
+  job_.owner = &window;
+  ASSERT_EQ(UpToTheMinute({"names.nsf", "LOG.NSF", "mail\\a.nsf", "mail.NTF", "off.nsf", "b.box"},
+                          {"d:\\lotus\\domino\\data\\OFF.nsf"}),
+            0);
+  ASSERT_EQ(notes_.recoverCalls().size(), 1u);
+  EXPECT_EQ(notes_.recoverCalls()[0].databases,
+            (std::vector<std::string>{Db("names.nsf"), Db("mail\\a.nsf"), Db("b.box")}));
+  EXPECT_EQ(notes_.recoverCalls()[0].flags, 1u);
+  EXPECT_EQ(window.range, (std::vector<int>{0, 6, 1}));
+  EXPECT_EQ(window.steps, 3);
+  EXPECT_TRUE(Printed("\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n"));
+  EXPECT_EQ(restore::CurrentRestoreJob(), &job_);
+}
+
+TEST_F(RecoveryTest, PointInTimeTouchesEveryDatabaseButTheLogAndNeverRecovers) {
+  for (const char* name : {"names.nsf", "log.nsf", "mail.ntf", "off.nsf"}) AddDatabase(name);
+  std::vector<backup::DatabaseRecord> list = Databases({"names.nsf", "log.nsf", "mail.ntf", "off.nsf"});
+  ASSERT_EQ(restore::RecoverDatabases(job_, list, std::string("4/7/2003 9:5:00"),
+                                      {Db("off.nsf")}),
+            0);
+  EXPECT_EQ(notes_.CallCount(NotesMethod::Recover), 0);
+  EXPECT_EQ(notes_.CallCount(NotesMethod::OpenDb), 3);
+  EXPECT_EQ(notes_.CallCount(NotesMethod::WriteDbInfoBlock), 3);
+  EXPECT_EQ(notes_.OpenDatabaseHandles(), 0);
+}
+
+TEST_F(RecoveryTest, PointInTimeIgnoresFailuresAndNeverWritesAnUnreadBlock) {
+  AddDatabase("a.nsf");
+  AddDatabase("b.nsf");
+  notes_.FindDatabase(Db("b.nsf"))->infoBlock.fill('k');
+  notes_.FailCall(NotesMethod::OpenDb, 1, 4321);
+  notes_.FailCall(NotesMethod::ReadDbInfoBlock, 1, 4321);
+  ASSERT_EQ(restore::RecoverDatabases(job_, Databases({"a.nsf", "b.nsf"}), std::string("t"), {}), 0);
+  EXPECT_EQ(notes_.CallCount(NotesMethod::WriteDbInfoBlock), 0);
+  EXPECT_EQ(notes_.FindDatabase(Db("b.nsf"))->infoBlock[0], 'k');
+  EXPECT_EQ(notes_.OpenDatabaseHandles(), 0);
+}
+
+TEST_F(RecoveryTest, UnloggedDatabaseIsDroppedAndRecoveryRetried) {
+  notes_.ScriptRecover(Step{notes::kDbNotLogged, 2, {}, ""});
+  notes_.ScriptRecover(Step{0, 0, {}, ""});
+  ASSERT_EQ(UpToTheMinute({"a.nsf", "b.nsf", "c.nsf"}), 0);
+  ASSERT_EQ(notes_.recoverCalls().size(), 2u);
+  EXPECT_EQ(notes_.recoverCalls()[1].databases, (std::vector<std::string>{Db("a.nsf"), Db("c.nsf")}));
+  EXPECT_TRUE(Printed("WARNING: Transaction logging disabled for : " + Db("b.nsf") +
+                      ".\r\nRetrying recovery.\r\n"));
+}
+
+TEST_F(RecoveryTest, OtherFailureRemovesTheDatabaseWithItsOwnWarning) {
+  notes_.ScriptRecover(Step{4321, 1, {}, ""});
+  ASSERT_EQ(UpToTheMinute({"a.nsf", "b.nsf"}), 0);
+  EXPECT_TRUE(Printed("ERROR: Fake Notes status 4321\r\n"));
+  EXPECT_TRUE(Printed("WARNING: Removing : " + Db("a.nsf") + " from recovery list.\r\nRetrying recovery.\r\n"));
+  EXPECT_EQ(notes_.recoverCalls()[1].databases, (std::vector<std::string>{Db("b.nsf")}));
+}
+
+TEST_F(RecoveryTest, RecoveryFailingOnADifferentDatabaseEachTimeIsBounded) {
+  // Every call fails on the first database of what is left: each failure
+  // drops one, and the call on the emptied list names a database beyond it.
+  for (int i = 0; i < 10; ++i) notes_.ScriptRecover(Step{static_cast<notes::Status>(4000 + i), 1, {}, ""});
+  notes::Status status = UpToTheMinute({"a.nsf", "b.nsf", "c.nsf"});
+  const size_t count = 3;
+  EXPECT_EQ(notes_.recoverCalls().size(), count + 1);
+  EXPECT_LE(notes_.recoverCalls().size(), count + 2);
+  EXPECT_EQ(status, 4003);  // the last status
+  EXPECT_TRUE(notes_.recoverCalls().back().databases.empty());
+}
+
+TEST_F(RecoveryTest, FailureWithoutADatabaseIndexEndsAtOnce) {
+  notes_.ScriptRecover(Step{notes::kLogFilesNotFound, 0, {}, ""});
+  EXPECT_EQ(UpToTheMinute({"a.nsf"}), notes::kLogFilesNotFound);
+  EXPECT_EQ(notes_.recoverCalls().size(), 1u);
+  EXPECT_TRUE(Printed("\r\nRECOVERY FAILED: All log files could not be found.\r\n"
+                      "ERROR: Could not find the required log files\r\n"));
+}
+
+TEST_F(RecoveryTest, IndexBeyondTheListEndsTheLoop) {
+  notes_.ScriptRecover(Step{4321, 5, {}, ""});
+  EXPECT_EQ(UpToTheMinute({"a.nsf", "b.nsf"}), 4321);
+  EXPECT_EQ(notes_.recoverCalls().size(), 1u);
+}
+
+TEST_F(RecoveryTest, RecoveryThatCannotBeCalledReportsItsText) {
+  notes_.FailCall(NotesMethod::Recover, 0, 4321);
+  EXPECT_EQ(UpToTheMinute({"a.nsf"}), 4321);
+  EXPECT_TRUE(Printed("ERROR: Fake Notes status 4321\r\n"));
+}
+
+TEST_F(RecoveryTest, WhatTheRecoveryPrintsReachesTheProgress) {
+  notes_.ScriptRecover(Step{0, 0, {}, "Recovered 2 databases\n"});
+  ASSERT_EQ(UpToTheMinute({"a.nsf"}), 0);
+  EXPECT_TRUE(Printed("Recovered 2 databases")) << job_.progress.accumulated;
+}
+
+// ---- the archived-log callback ------------------------------------------------
+
+class CallbackTest : public RecoveryTest {
+ protected:
+  void SetUp() override {
+    RecoveryTest::SetUp();
+    restore::SetCurrentRestoreJob(&job_);
+  }
+  const std::string snapshotDir_ = std::string(kServerVaultDir) + "dominosnap__HOST__MAIL1__4-8-2003_9.5.12";
+};
+
+TEST_F(CallbackTest, SuppliesOneExtentWhenTheNextIsMissing) {
+  ArchiveExtent(snapshotDir_, 5, "five");
+  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\S0000005.TXN"), 0);
+  EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000005.TXN"), "five");
+  EXPECT_EQ(job_.progress.accumulated,
+            "First archive needed is: S0000005\r\nCopying archived log L:\\logdir\\S0000005.TXN\r\n");
+}
+
+TEST_F(CallbackTest, SuppliesConsecutiveExtentsUpToTheFirstGap) {
+  ArchiveExtent(snapshotDir_, 5);
+  ArchiveExtent(kChangeInfoDir, 6);
+  ArchiveExtent(snapshotDir_, 7);
+  ArchiveExtent(snapshotDir_, 9);
+  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\wanted.TXN"), 0);
+  EXPECT_TRUE(WindowsFileExists("L:\\logdir\\S0000007.TXN"));
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000009.TXN"));
+}
+
+TEST_F(CallbackTest, ExtentThatWasNeverArchivedGivesAllBitsSet) {
+  ArchiveExtent(snapshotDir_, 5);
+  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 8, "L:\\logdir\\S0000008.TXN"), 0xFFFF);
+  EXPECT_EQ(job_.progress.accumulated, "First archive needed is: S0000008\r\n");
+}
+
+TEST_F(CallbackTest, WithoutARunningRestoreNothingIsSupplied) {
+  ArchiveExtent(snapshotDir_, 5);
+  restore::SetCurrentRestoreJob(nullptr);
+  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\S0000005.TXN"), 0xFFFF);
+}
+
+TEST_F(CallbackTest, NotesRecoveryReachesTheCallbackOfTheCurrentJob) {
+  ArchiveExtent(snapshotDir_, 5);
+  notes_.ScriptRecover(Step{0, 0, {{5, "L:\\logdir\\S0000005.TXN"}, {6, "L:\\logdir\\S0000006.TXN"}}, ""});
+  ASSERT_EQ(UpToTheMinute({"a.nsf"}), 0);
+  EXPECT_EQ(notes_.recoverCalls()[0].callbackResults, (std::vector<notes::Status>{0, 0xFFFF}));
+  EXPECT_TRUE(WindowsFileExists("L:\\logdir\\S0000005.TXN"));
+}
+
+}  // namespace
+}  // namespace omb::test

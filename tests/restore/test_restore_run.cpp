@@ -1,0 +1,351 @@
+// The restore run end to end against the fake runtime and storage: the
+// texts, the event entry, the report and the lock on every way out.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/progress.h"
+#include "domino/vaultinfo.h"
+#include "platform/ini.h"
+#include "tests/restore/restore_fixture.h"
+
+namespace omb::test {
+namespace {
+
+bool DominoRuns() { return true; }
+
+struct Outcome {
+  int result = 0;
+  std::string text;  // the run's report
+  std::vector<platform::EventRecord> events;
+};
+
+class RunRestoreTest : public RestoreTest {
+ protected:
+  // A server with two databases, change information for one, and logs that
+  // need archived extent 3 copied in (4 is the live extent).
+  void SetUpServer() {
+    AddDatabase("mail\\a.nsf");
+    AddDatabase("names.nsf");
+    WriteChangeInfo("mail\\a.nsf", "late change", 11, 0);
+    WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+    ArchiveExtent(kChangeInfoDir, 3, "three");
+    SetCurrentLog(4, 0x12345678);
+  }
+
+  Outcome Run(restore::RestoreJob& job) {
+    Outcome outcome;
+    outcome.result = restore::RunRestore(job);
+    std::vector<std::string> reports = RestoreReports();
+    EXPECT_EQ(reports.size(), 1u);
+    if (!reports.empty()) outcome.text = reports.front();
+    outcome.events = Events();
+    EXPECT_TRUE(ProgressText().empty());
+    return outcome;
+  }
+
+  // The one restore event of the run, its id and insertion strings.
+  static void ExpectEvent(const Outcome& outcome, uint32_t id, const std::vector<std::string>& strings) {
+    ASSERT_EQ(outcome.events.size(), 1u);
+    const platform::EventRecord& event = outcome.events.front();
+    EXPECT_EQ(event.source, "ombsvc");
+    EXPECT_EQ(event.type, 4);
+    EXPECT_EQ(event.category, 2);
+    EXPECT_EQ(event.eventId, id);
+    EXPECT_EQ(event.strings, strings);
+  }
+
+  static std::vector<std::string> Strings(const std::string& mode, const std::string& last = "") {
+    std::vector<std::string> strings{mode, kSnapshotName, "Mail1/Sales/Acme"};
+    if (!last.empty()) strings.push_back(last);
+    return strings;
+  }
+};
+
+size_t Where(const std::string& text, const std::string& piece) { return text.find(piece); }
+
+TEST_F(RunRestoreTest, UpToTheMinuteRestoreRunsEveryStepInOrder) {
+  SetUpServer();
+  notes_.ScriptRecover({0, 0, {}, "Recovery of 1 database done\n"});
+  restore::RestoreJob job = MakeJob(false);
+
+  Outcome outcome = Run(job);
+
+  ASSERT_EQ(outcome.result, 0) << outcome.text;
+  const std::string& text = outcome.text;
+  std::vector<std::string> order = {
+      "Start time is: ",
+      "\r\nRestoring snapshot: " + std::string(kSnapshotName) + "\r\n",
+      "Determining necessary logs for UP TO THE MINUTE RESTORE\r\n",
+      "Copying log file : S0000003.TXN\r\n",
+      "\r\nStarting restore of snapshot\r\nRestoring snapshot. Please wait...\r\nSnapshot restored.\r\n",
+      "Applying change information (from Domino backup) to restored databases.\r\n"
+      "Change information directory is:\r\n" + std::string(kChangeInfoDir) + "\r\n",
+      "Applied 11 bytes to D:\\Lotus\\Domino\\Data\\mail\\a.nsf\r\n",
+      "Change information applied.\r\n",
+      "\r\nPerforming UP TO THE MINUTE Domino recovery.\r\nAll transactions will be applied (please wait...)\r\n",
+      "Recovery of 1 database done",
+      "Recovery COMPLETE \r\n",
+      "\r\n\r\nSNAPSHOT RESTORE AND RECOVERY COMPLETE.\r\nRESTART DOMINO IMMEDIATELY\r\n"};
+  size_t at = 0;
+  for (const std::string& piece : order) {
+    size_t found = text.find(piece, at);
+    ASSERT_NE(found, std::string::npos) << "missing in order: " << piece << "\n" << text;
+    at = found + piece.size();
+  }
+  EXPECT_EQ(text, job.progress.accumulated);
+  ExpectEvent(outcome, kEventRestoreDone, Strings("UP TO THE MINUTE"));
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000003.TXN"));  // the copy was removed again
+  ASSERT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 1);
+  EXPECT_EQ(notes_.initArgs().back(), (std::vector<std::string>{"=D:\\Lotus\\Domino\\notes.ini"}));
+  EXPECT_FALSE(notes_.runtimeActive());
+  EXPECT_EQ(restore::CurrentRestoreJob(), &job);
+  EXPECT_TRUE(RunLockFree());
+}
+
+TEST_F(RunRestoreTest, PointInTimeRestoreNeverRollsForward) {
+  SetUpServer();
+  restore::RestoreJob job = MakeJob(true);
+  Outcome outcome = Run(job);
+  ASSERT_EQ(outcome.result, 0) << outcome.text;
+  EXPECT_NE(Where(outcome.text, "\r\nPerforming POINT IN TIME Domino recovery.\r\n"
+                                "Transactions will be applied up to 4/7/2003 9:5:00\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Where(outcome.text, "Determining necessary logs"), std::string::npos);
+  EXPECT_EQ(notes_.CallCount(NotesMethod::Recover), 0);
+  ExpectEvent(outcome, kEventRestoreDone, Strings("POINT IN TIME"));
+}
+
+TEST_F(RunRestoreTest, StatusDialogShowsProgressAndGetsItsButtonBack) {
+  SetUpServer();
+  RecordingStatusWindow window;
+  restore::RestoreJob job = MakeJob(false);
+  job.owner = &window;
+  ASSERT_EQ(Run(job).result, 0);
+  EXPECT_EQ(window.range, (std::vector<int>{0, 2, 1}));
+  EXPECT_EQ(window.steps, 2);
+  EXPECT_EQ(window.enabled_, (std::vector<int>{restore::kPrintInfoControl}));
+  EXPECT_EQ(window.busyChanges, (std::vector<bool>{true, false}));
+}
+
+TEST_F(RunRestoreTest, SecondRunWhileTheLockIsHeldIsRefused) {
+  SetUpServer();
+  ProgressSink holder;
+  RunLock held = AcquireRunLock(holder);
+  ASSERT_NE(held, nullptr);
+  restore::RestoreJob job = MakeJob(false);
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n"),
+            std::string::npos);
+  ExpectEvent(outcome, kEventRestoreFailed,
+              Strings("UP TO THE MINUTE", "A current BACKUP/RESTORE is in progress."));
+  EXPECT_EQ(notes_.CallCount(NotesMethod::InitRuntime), 0);
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+  held.reset();
+  EXPECT_TRUE(RunLockFree());
+}
+
+TEST_F(RunRestoreTest, RunningDominoIsRefusedBeforeTheRuntimeStarts) {
+  SetUpServer();
+  SetDominoRunningCheck(&DominoRuns);
+  restore::RestoreJob job = MakeJob(false);
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_EQ(outcome.text,
+            "ERROR: Domino is running. It needs to be shutdown before the restore process occurs.\r\n");
+  ExpectEvent(outcome, kEventRestoreFailed,
+              Strings("UP TO THE MINUTE",
+                      "Domino is running. It needs to be shutdown before the restore process occurs."));
+  EXPECT_EQ(notes_.TotalCalls(), 0);
+  EXPECT_TRUE(storage_.Calls().empty());
+  EXPECT_TRUE(RunLockFree());
+}
+
+class RuntimeStartFailureTest : public RunRestoreTest, public ::testing::WithParamInterface<int> {};
+
+// The first start fails, or the second one after the terminate.
+TEST_P(RuntimeStartFailureTest, RunEndsWithTheNotesStatus) {
+  SetUpServer();
+  notes_.FailCall(NotesMethod::InitRuntime, GetParam(), 4321);
+  restore::RestoreJob job = MakeJob(false);
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, 4321);
+  EXPECT_EQ(outcome.text, "ERROR: Could not initialize notes runtime. Restore snapshot failed.\r\n");
+  ExpectEvent(outcome, kEventRestoreFailed,
+              Strings("UP TO THE MINUTE", "Could not initialize notes runtime. Restore snapshot failed."));
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+  EXPECT_TRUE(RunLockFree());
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstOrSecondStart, RuntimeStartFailureTest, ::testing::Values(1, 2));
+
+TEST_F(RunRestoreTest, EmptyNotesIniStartsTheRuntimeWithoutArguments) {
+  SetUpServer();
+  restore::RestoreJob job = MakeJob(true);
+  job.server.notesIniPath.clear();
+  ASSERT_EQ(Run(job).result, 0);
+  ASSERT_FALSE(notes_.initArgs().empty());
+  for (const auto& args : notes_.initArgs()) EXPECT_TRUE(args.empty());
+}
+
+TEST_F(RunRestoreTest, FailedLogPreparationStopsBeforeTheVolumeIsTouched) {
+  SetUpServer();
+  SetCurrentLog(9, 0x0badf00d);  // the log series changed since the snapshot
+  restore::RestoreJob job = MakeJob(false);
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_EQ(Where(outcome.text, "Starting restore of snapshot"), std::string::npos);
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+  std::string mismatch =
+      "ERROR: The Log Series of the current transaction log (0x0badf00d)\r\n"
+      "Does not match the Snapshot Log Series (0x12345678)\r\n"
+      "UP TO THE MINUTE restore is not possible\r\n";
+  EXPECT_EQ(CountOf(outcome.text, mismatch), 2);  // when it happens, and again at the end
+  ExpectEvent(outcome, kEventRestoreFailed, Strings("UP TO THE MINUTE", mismatch));
+  EXPECT_TRUE(RunLockFree());
+}
+
+TEST_F(RunRestoreTest, MissingChangeInfoDirectoryStopsBeforeAnythingIsTouched) {
+  SetUpServer();
+  restore::RestoreJob job = MakeJob(false);
+  job.snapshot.name = "dominosnap__HOST__MAIL1__4-1-2003_1.1.1";
+
+  Outcome outcome = Run(job);
+
+  std::string expected = "ERROR: Change information directory " + std::string(kServerVaultDir) +
+                         "dominosnap__HOST__MAIL1__4-1-2003_1.1.1 does not exist. Restore aborted.\r\n";
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, expected), std::string::npos) << outcome.text;
+  EXPECT_EQ(Where(outcome.text, "Determining necessary logs"), std::string::npos);
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000003.TXN"));
+  ASSERT_EQ(outcome.events.size(), 1u);
+  EXPECT_EQ(outcome.events[0].strings.back(), expected);
+}
+
+TEST_F(RunRestoreTest, WithoutVaultinfoRootTheRunStopsBeforeTheVolumeIsTouched) {
+  SetUpServer();
+  platform::WriteIniValue(GetIniPath(), "NOTES", "CHANGE_INFO_DIR", "");
+  restore::RestoreJob job = MakeJob(true);
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, "ERROR: Could not obtain location of Vaultinfo directory\r\n"),
+            std::string::npos);
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+}
+
+TEST_F(RunRestoreTest, UnreadableDataDirectoryFailsAfterTheRestore) {
+  SetUpServer();
+  restore::RestoreJob job = MakeJob(true);
+  job.server.dataPath = "D:\\Missing\\Data";
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, -1);
+  std::string expected =
+      "ERROR: Cannot obtain listing of restored NSF/NTF. This is needed\r\n"
+      " in order to apply backup change information to the recovered databases.\r\n"
+      "D:\\Missing\\Data invalid.\r\n";
+  EXPECT_NE(Where(outcome.text, "Snapshot restored.\r\n" ), std::string::npos);
+  EXPECT_NE(Where(outcome.text, expected), std::string::npos) << outcome.text;
+  EXPECT_TRUE(RunLockFree());
+}
+
+// Each storage and Notes call of a restore made to fail: the run ends with
+// -1, says why, writes the failure event and the report, and frees the lock.
+struct InjectedFailure {
+  const char* name;
+  bool pointInTime;
+  std::function<void(FakeNotes&, FakeStorage&)> inject;
+  std::string expected;        // in the report
+  bool volumeReverted;         // "Snapshot restored." was reached
+};
+
+class RestoreFailureTest : public RunRestoreTest, public ::testing::WithParamInterface<InjectedFailure> {};
+
+TEST_P(RestoreFailureTest, FailureIsReportedEverywhere) {
+  const InjectedFailure& failure = GetParam();
+  SetUpServer();
+  failure.inject(notes_, storage_);
+  restore::RestoreJob job = MakeJob(failure.pointInTime);
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, failure.expected), std::string::npos) << outcome.text;
+  EXPECT_EQ(Where(outcome.text, "RECOVERY COMPLETE"), std::string::npos);
+  EXPECT_EQ(Where(outcome.text, "Snapshot restored.") != std::string::npos, failure.volumeReverted);
+  ASSERT_EQ(outcome.events.size(), 1u);
+  EXPECT_EQ(outcome.events[0].eventId, kEventRestoreFailed);
+  ASSERT_EQ(outcome.events[0].strings.size(), 4u);
+  EXPECT_NE(outcome.events[0].strings[3].find("ERROR: "), std::string::npos);
+  EXPECT_NE(Where(outcome.text, outcome.events[0].strings[3]), std::string::npos);
+  EXPECT_FALSE(notes_.runtimeActive());
+  EXPECT_TRUE(RunLockFree());
+}
+
+InjectedFailure NotesFailure(const char* name, NotesMethod method, bool pointInTime,
+                             std::string expected, bool reverted) {
+  return {name, pointInTime,
+          [method](FakeNotes& notes, FakeStorage&) { notes.FailCall(method, 0, 4321); },
+          std::move(expected), reverted};
+}
+
+InjectedFailure StorageFailure(const char* name, FakeStorage::Method method, std::string expected) {
+  return {name, false,
+          [method](FakeNotes&, FakeStorage& storage) { storage.FailMethod(method, storage::E_FAIL_); },
+          std::move(expected), false};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachCall, RestoreFailureTest,
+    ::testing::Values(
+        NotesFailure("ArchiveFirst", NotesMethod::ArchiveFirst, false,
+                     "UP TO THE MINUTE restore is not possible\r\n", false),
+        NotesFailure("ApplyChangeInfoStart", NotesMethod::ApplyChangeInfoStart, false,
+                     "ERROR: Could not activate 'apply change info mode' to restored database:  "
+                     "D:\\Lotus\\Domino\\Data\\mail\\a.nsf",
+                     true),
+        NotesFailure("ApplyChangeInfo", NotesMethod::ApplyChangeInfo, false,
+                     "Fake Notes status 4321ERROR: Apply change information failed (although "
+                     "snapshot was restored).\r\n",
+                     true),
+        NotesFailure("ApplyChangeInfoEnd", NotesMethod::ApplyChangeInfoEnd, true,
+                     "ERROR: Cannot end the application of change information to restore database: ",
+                     true),
+        NotesFailure("Recover", NotesMethod::Recover, false,
+                     "ERROR: Fake Notes status 4321\r\n"
+                     "ERROR: UP TO THE MINUTE Recovery failed. Restored snapshot is POINT IN TIME\r\n",
+                     true),
+        StorageFailure("GetSnapshotFactory", FakeStorage::Method::GetSnapshotFactory, "ERROR: "),
+        StorageFailure("CreateSnapshotInterface", FakeStorage::Method::CreateSnapshotInterface,
+                       "ERROR: "),
+        StorageFailure("RestoreSnapShot", FakeStorage::Method::RestoreSnapShot,
+                       "ERROR: Restore SnapShot failed.\r\n")),
+    [](const ::testing::TestParamInfo<InjectedFailure>& info) { return std::string(info.param.name); });
+
+TEST_F(RunRestoreTest, FailedRestoreOfTheVolumeStillRecordsTheCurrentRequest) {
+  SetUpServer();
+  storage_.FailMethod(FakeStorage::Method::RestoreSnapShot, storage::E_FAIL_);
+  restore::RestoreJob job = MakeJob(true);
+  EXPECT_EQ(Run(job).result, -1);
+  EXPECT_EQ(restore::CurrentRestoreJob(), &job);
+}
+
+TEST_F(RunRestoreTest, SnapshotRestoreReportingInvalidHandleCountsAsDone) {
+  SetUpServer();
+  storage_.FailMethod(FakeStorage::Method::RestoreSnapShot, storage::E_HANDLE_);
+  restore::RestoreJob job = MakeJob(true);
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, 0) << outcome.text;
+}
+
+}  // namespace
+}  // namespace omb::test
