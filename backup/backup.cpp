@@ -283,9 +283,9 @@ int BackupServer(BackupJob& job, PartitionInfo& server) {
   return result;
 }
 
-int RunBackup(BackupJob& job) {
-  job.completed = false;
-  ClearProgressText();
+namespace {
+
+int RunSelectedServers(BackupJob& job) {
   RunLock runLock = AcquireRunLock(job.output);
   if (!runLock) {
     Emit(job.output, "ERROR: Backup aborted.\r\n");
@@ -315,6 +315,33 @@ int RunBackup(BackupJob& job) {
   EndOfRunControls(bar);
   runLock.reset();
   return 0;
+}
+
+// An unexpected exception (out of memory, a failing library) still ends the
+// run in the usual way: unwinding has released the databases, the Notes
+// runtime and the run lock; the report says what happened.
+int EndAfterException(BackupJob& job, const std::string& what) {
+  job.completed = false;
+  Emit(job.output, "ERROR: " + what + "\r\nERROR: Backup aborted.\r\n");
+  EndOfRunControls(ProgressBar(job));
+  SaveBackupReport();
+  return -1;
+}
+
+}  // namespace
+
+int RunBackup(BackupJob& job) {
+  job.completed = false;
+  ClearProgressText();
+  try {
+    return RunSelectedServers(job);
+  } catch (const OMBError& error) {
+    return EndAfterException(job, error.message());
+  } catch (const std::exception& error) {
+    return EndAfterException(job, error.what());
+  } catch (...) {
+    return EndAfterException(job, "Unknown error.");
+  }
 }
 
 }  // namespace omb::backup

@@ -65,6 +65,15 @@ void PutLittleEndian(uint32_t value, char* out) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// State shared by the databases of one save pass: the change-info
+// directory, the one streaming buffer, and the folder made last (databases
+// come folder by folder, so most need no folder check at all).
+struct SavePass {
+  std::string changeInfoDirectory;
+  std::vector<char> buffer = std::vector<char>(kChangeInfoChunk);
+  std::string folderMade;
+};
+
 // Ends backup mode with the abort flag and closes the database; its change
 // information is dropped.
 void AbortRecord(DatabaseRecord& record) {
@@ -100,10 +109,13 @@ std::string StreamChangeInfo(DatabaseRecord& record, platform::BinaryFile& file,
 // Writes the change-info file of one database. Returns the failure message,
 // or an empty text on success. A file that could not be completed is
 // removed, so that a restore never applies torn change information.
-std::string SaveChangeInfo(DatabaseRecord& record, const std::string& changeInfoDirectory,
-                           std::vector<char>& buffer) {
-  std::string filePath = ChangeInfoFilePath(changeInfoDirectory, record.path);
-  CreateDirectoryPath(FolderOf(filePath));
+std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
+  std::string filePath = ChangeInfoFilePath(pass.changeInfoDirectory, record.path);
+  std::string folder = FolderOf(filePath);
+  if (folder != pass.folderMade) {
+    CreateDirectoryPath(folder);
+    pass.folderMade = folder;
+  }
   platform::BinaryFile file;
   // An existing file is truncated: a stale longer file would leave trailing
   // bytes that a restore would apply as change information.
@@ -117,10 +129,10 @@ std::string SaveChangeInfo(DatabaseRecord& record, const std::string& changeInfo
   PutLittleEndian(record.changeSizeLow, header);
   PutLittleEndian(record.changeSizeHigh, header + 4);
   std::string failure;
-  if (file.Write(header, 4) != 4 || file.Write(header + 4, 4) != 4) {
+  if (file.Write(header, sizeof header) != static_cast<long>(sizeof header)) {
     failure = "ERROR: Cannot write low/high bytes to change info file: " + filePath + ".\r\n" + "\r\n";
   } else {
-    failure = StreamChangeInfo(record, file, filePath, buffer);
+    failure = StreamChangeInfo(record, file, filePath, pass.buffer);
   }
   file.Close();
   if (!failure.empty()) platform::DeleteOneFile(filePath);
@@ -128,8 +140,7 @@ std::string SaveChangeInfo(DatabaseRecord& record, const std::string& changeInfo
 }
 
 // Stops backup mode of one database and saves its change information.
-std::string StopAndSaveOne(DatabaseRecord& record, const std::string& changeInfoDirectory,
-                           std::vector<char>& buffer) {
+std::string StopAndSaveOne(DatabaseRecord& record, SavePass& pass) {
   notes::NotesApi& api = notes::Api();
   notes::Status status = api.BackupStop(record.handle, record.context);
   record.lastStatus = status;
@@ -143,7 +154,7 @@ std::string StopAndSaveOne(DatabaseRecord& record, const std::string& changeInfo
     return "ERROR: Cannot get changeinfo size of database : " + record.path + ".\r\n" + StatusText(status) +
            "\r\n";
   }
-  return SaveChangeInfo(record, changeInfoDirectory, buffer);
+  return SaveChangeInfo(record, pass);
 }
 
 }  // namespace
@@ -217,10 +228,11 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
 int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
                       const std::string& changeInfoDirectory) {
   notes::NotesApi& api = notes::Api();
-  std::vector<char> buffer(kChangeInfoChunk);
+  SavePass pass;
+  pass.changeInfoDirectory = changeInfoDirectory;
   for (DatabaseRecord& record : list) {
     if (!record.inBackup) continue;
-    std::string failure = StopAndSaveOne(record, changeInfoDirectory, buffer);
+    std::string failure = StopAndSaveOne(record, pass);
     if (!failure.empty()) {
       AbortRecord(record);
       Emit(out, failure);

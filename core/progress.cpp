@@ -195,8 +195,10 @@ CRedirectStdout::CRedirectStdout() {
   ConsoleDescriptor();  // keep the console apart from the capture
   std::fflush(stdout);
   auto* state = new State;
+  // Both ends are closed on exec; only descriptor 1, installed below, is
+  // inherited, so child processes print into the capture too.
   int ends[2];
-  if (::pipe(ends) != 0) {
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
     Abandon(state, "Stdout pipe creation failed\n");
     return;
   }
@@ -206,12 +208,6 @@ CRedirectStdout::CRedirectStdout() {
   state->savedWasTerminal = state->savedFd >= 0 && ::isatty(state->savedFd) == 1;
   if (state->savedFd < 0 || ::dup2(state->writeFd, 1) < 0) {
     Abandon(state, "Redirecting Stdout failed\n");
-    return;
-  }
-  // Child processes inherit descriptor 1 only, never the read end.
-  if (::fcntl(state->readFd, F_SETFD, FD_CLOEXEC) != 0 ||
-      ::fcntl(state->writeFd, F_SETFD, FD_CLOEXEC) != 0) {
-    Abandon(state, "DuplicateHandle failed\n");
     return;
   }
   try {

@@ -34,8 +34,10 @@ struct ProgressSink {
   bool readerDone = false;  // set by a CRedirectStdout reader feeding this sink
 };
 
-// Delivers sink.text (see above). Safe to call from a capture's reader
-// thread while another thread emits: sink and process text are guarded.
+// Delivers sink.text (see above). Deliveries are serialised, so a capture's
+// reader thread and the run's thread may emit into one sink at once; while a
+// capture feeds a sink, the run's thread must use Emit() so that setting the
+// text and delivering it happen under the same lock.
 void EmitProgress(ProgressSink& sink);
 // Sets sink.text to text and emits it.
 void Emit(ProgressSink& sink, std::string_view text);

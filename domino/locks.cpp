@@ -1,12 +1,10 @@
 #include "domino/locks.h"
 
 #include <atomic>
-#include <cstdio>
 
 #include "platform/eventlog.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "platform/system.h"
 
 namespace omb {
 
@@ -38,14 +36,6 @@ bool ScanProcesses() {
   return false;
 }
 
-std::string UtcTimeText() {
-  platform::SystemTime now = platform::FileTimeToSystemTime(platform::NowFileTime());
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", now.year, now.month,
-                now.day, now.hour, now.minute, now.second, now.milliseconds);
-  return text;
-}
-
 }  // namespace
 
 RunLock AcquireRunLock(ProgressSink& sink) {
@@ -68,7 +58,7 @@ void SetDominoRunningCheck(bool (*check)()) { gDominoRunningCheck = check; }
 int ReportRunEvent(int type, int category, uint32_t eventId,
                    const std::vector<std::string>& strings) {
   platform::EventRecord record;
-  record.time = UtcTimeText();
+  // The event log stamps the entry with the current time.
   record.source = kEventSource;
   record.type = type;
   record.category = category;

@@ -89,12 +89,16 @@ bool StampOf(const fs::path& host, FileStamp& stamp) {
   return true;
 }
 
-Status ReadHost(const fs::path& host, std::string& bytes) {
+Status ReadHost(const fs::path& host, std::string& bytes, uint64_t maxBytes) {
   const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kErrFileNotFound : kErrFileRead;
   bytes.clear();
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
+  if (::fstat(fd, &info) != 0 || static_cast<uint64_t>(info.st_size) > maxBytes) {
+    ::close(fd);
+    return kErrFileRead;
+  }
+  bytes.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -104,6 +108,10 @@ Status ReadHost(const fs::path& host, std::string& bytes) {
       return kErrFileRead;
     }
     if (got == 0) break;
+    if (bytes.size() + static_cast<size_t>(got) > maxBytes) {
+      ::close(fd);
+      return kErrFileRead;
+    }
     bytes.append(buffer, static_cast<size_t>(got));
   }
   ::close(fd);

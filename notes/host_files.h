@@ -6,6 +6,7 @@
 // data volume never contains them.
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -49,7 +50,10 @@ struct FileStamp {
 };
 bool StampOf(const fs::path& host, FileStamp& stamp);
 
-Status ReadHost(const fs::path& host, std::string& bytes);
+// Reads a whole file of at most maxBytes (larger files are refused as
+// kErrFileRead rather than read into memory).
+constexpr uint64_t kMaxFileBytes = 2ull << 30;
+Status ReadHost(const fs::path& host, std::string& bytes, uint64_t maxBytes = kMaxFileBytes);
 Status LoadDatabase(const fs::path& host, Database& db);
 // Replaces one database atomically: temporary file beside it with a
 // non-database extension, fsync, rename.

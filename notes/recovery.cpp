@@ -4,6 +4,8 @@
 // one, and each record goes to the database of its instance when it is
 // newer than what that database holds. Each changed database is written
 // once at the end, so a failure leaves every file as it was.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 
@@ -72,45 +74,41 @@ Status Runtime::LoadRecoveryTargets(std::string_view nameBuffer, RecoveryRun& ru
   return kNoError;
 }
 
-Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
-                        uint32_t /*flags*/, uint32_t& failingIndex) {
-  std::lock_guard guard(mutex_);
-  failingIndex = 0;
-  if (Status s = Ready()) return s;
-  RecoveryRun run;
-  if (const Status status = LoadRecoveryTargets(nameBuffer, run, failingIndex)) {
-    std::fflush(stdout);
-    return status;
-  }
-  if (run.targets.empty()) return kNoError;
+namespace {
 
-  TransactionLog log = Log();
-  LogControl control;
-  if (const Status status = log.Load(control)) return status;
-
-  // The extents to read, oldest first, from the one holding the earliest
-  // LSN needed up to the live extent.
-  uint64_t earliest = run.targets.front().startLsn;
+// Fails when a database needs records from extents the log no longer
+// knows (a circular log has reused them).
+Status CheckStartPoints(const RecoveryRun& run, const LogControl& control, uint32_t& failingIndex) {
+  const uint64_t currentFirst = control.Find(control.current)->firstLsn;
   for (size_t i = 0; i < run.targets.size(); ++i) {
     const RecoveryTarget& target = run.targets[i];
-    earliest = std::min(earliest, target.startLsn);
-    if (!control.Holding(target.startLsn) && target.startLsn < control.Find(control.current)->firstLsn) {
-      // Its records were in extents this log no longer knows (reused).
-      failingIndex = static_cast<uint32_t>(i + 1);
-      std::printf("Recovery of %s failed: the log records it needs are no longer available\n",
-                  target.path.c_str());
-      std::fflush(stdout);
-      return kLogFilesNotFound;
-    }
+    if (control.Holding(target.startLsn) || target.startLsn >= currentFirst) continue;
+    failingIndex = static_cast<uint32_t>(i + 1);
+    std::printf("Recovery of %s failed: the log records it needs are no longer available\n",
+                target.path.c_str());
+    return kLogFilesNotFound;
   }
+  return kNoError;
+}
+
+// The extents to read, oldest first: from the one holding the earliest LSN
+// any database needs up to the live extent.
+std::vector<ExtentEntry> ExtentChain(const RecoveryRun& run, const LogControl& control) {
+  uint64_t earliest = UINT64_MAX;
+  for (const RecoveryTarget& target : run.targets) earliest = std::min(earliest, target.startLsn);
   std::vector<ExtentEntry> chain;
   for (const ExtentEntry& entry : control.extents) {
-    const bool open = entry.state == ExtentState::Current;
-    if (open || entry.lastLsn >= earliest) chain.push_back(entry);
+    if (entry.state == ExtentState::Current || entry.lastLsn >= earliest) chain.push_back(entry);
   }
   std::sort(chain.begin(), chain.end(),
             [](const ExtentEntry& a, const ExtentEntry& b) { return a.firstLsn < b.firstLsn; });
+  return chain;
+}
 
+// Reads each extent once, asking the callback for those missing from the
+// log folder, and gives each record to the databases of its instance.
+Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogControl& control,
+                     const ArchivedLogCallback& callback, uint32_t& failingIndex) {
   std::map<LogId, std::vector<size_t>> byInstance;
   for (size_t i = 0; i < run.targets.size(); ++i) {
     byInstance[run.targets[i].db.header.instanceId].push_back(i);
@@ -125,31 +123,51 @@ Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& 
       ++target.applied;
     }
   };
-
-  for (const ExtentEntry& entry : chain) {
+  for (const ExtentEntry& entry : ExtentChain(run, control)) {
     std::error_code ignored;
-    if (!fs::exists(log.ExtentHostPath(entry.number), ignored) && callback) {
+    if (callback && !fs::exists(log.ExtentHostPath(entry.number), ignored)) {
       callback(entry.number, log.ExtentWindowsPath(entry.number));
     }
-    const Status status = log.ReadExtent(entry.number, control.logId, onRecord);
-    if (status != kNoError) {
-      const uint64_t extentEnd = entry.state == ExtentState::Current ? UINT64_MAX : entry.lastLsn;
-      failingIndex = FirstNeeding(run, extentEnd);
-      std::printf("Recovery Manager: log extent %s could not be read (%s)\n",
-                  log.ExtentWindowsPath(entry.number).c_str(), RuntimeStatusText(status).c_str());
-      std::fflush(stdout);
-      return kLogFilesNotFound;
-    }
+    const Status status = log.ReadExtent(entry, control.logId, onRecord);
+    if (status == kNoError) continue;
+    const uint64_t extentEnd = entry.state == ExtentState::Current ? UINT64_MAX : entry.lastLsn;
+    failingIndex = FirstNeeding(run, extentEnd);
+    std::printf("Recovery Manager: log extent %s could not be read (%s)\n",
+                log.ExtentWindowsPath(entry.number).c_str(), RuntimeStatusText(status).c_str());
+    return kLogFilesNotFound;
   }
+  return kNoError;
+}
 
+Status WriteRecovered(const RecoveryRun& run) {
   std::vector<std::pair<fs::path, const Database*>> changed;
   for (const RecoveryTarget& target : run.targets) {
     std::printf("Recovering %s: %llu log records applied\n", target.path.c_str(),
                 static_cast<unsigned long long>(target.applied));
     if (target.applied > 0) changed.emplace_back(target.host, &target.db);
   }
-  std::fflush(stdout);
   return SaveDatabases(changed);
+}
+
+}  // namespace
+
+Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                        uint32_t /*flags*/, uint32_t& failingIndex) {
+  std::lock_guard guard(mutex_);
+  failingIndex = 0;
+  if (Status s = Ready()) return s;
+  RecoveryRun run;
+  Status status = LoadRecoveryTargets(nameBuffer, run, failingIndex);
+  if (status == kNoError && !run.targets.empty()) {
+    TransactionLog log = Log();
+    LogControl control;
+    status = log.Load(control);
+    if (status == kNoError) status = CheckStartPoints(run, control, failingIndex);
+    if (status == kNoError) status = ReplayExtents(run, log, control, callback, failingIndex);
+    if (status == kNoError) status = WriteRecovered(run);
+  }
+  std::fflush(stdout);
+  return status;
 }
 
 }  // namespace omb::notes

@@ -284,6 +284,14 @@ Status Runtime::NewDatabase(bool logged, const std::string& title, Database& db)
   return kNoError;
 }
 
+void Runtime::AddNotes(Database& db, std::vector<Note> notes) {
+  for (Note& note : notes) {
+    if (note.id == 0) note.id = db.header.nextNoteId;
+    db.header.nextNoteId = std::max(db.header.nextNoteId, note.id + 1);
+    db.notes[note.id] = std::move(note);
+  }
+}
+
 Status Runtime::CreateDatabase(const std::string& path, bool logged, const std::string& title,
                                std::vector<Note> notes) {
   std::lock_guard guard(mutex_);
@@ -296,12 +304,25 @@ Status Runtime::CreateDatabase(const std::string& path, bool logged, const std::
   fs::create_directories(host.parent_path(), ignored);
   Database db;
   if (const Status status = NewDatabase(logged, title, db)) return status;
-  for (Note& note : notes) {
-    if (note.id == 0) note.id = db.header.nextNoteId;
-    db.header.nextNoteId = std::max(db.header.nextNoteId, note.id + 1);
-    db.notes[note.id] = std::move(note);
-  }
+  AddNotes(db, std::move(notes));
   return SaveDatabase(host, db);
+}
+
+Status Runtime::CreateDatabases(std::vector<DatabaseSpec> specs) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  std::vector<Database> databases(specs.size());
+  std::vector<std::pair<fs::path, const Database*>> files;
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const fs::path host = CanonicalHost(ResolvePath(specs[i].path));
+    std::error_code ignored;
+    if (fs::exists(host, ignored)) return kErrFileWrite;
+    fs::create_directories(host.parent_path(), ignored);
+    if (const Status status = NewDatabase(specs[i].logged, specs[i].title, databases[i])) return status;
+    AddNotes(databases[i], std::move(specs[i].notes));
+    files.emplace_back(host, &databases[i]);
+  }
+  return SaveDatabases(files);
 }
 
 Status Runtime::AddDocuments(const std::string& path, std::vector<Note> documents,

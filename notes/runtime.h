@@ -93,6 +93,15 @@ class Runtime : public NotesApi {
   // `title` in its information block. Fails when the file exists.
   Status CreateDatabase(const std::string& path, bool logged, const std::string& title,
                         std::vector<Note> notes);
+  struct DatabaseSpec {
+    std::string path;
+    bool logged = true;
+    std::string title;
+    std::vector<Note> notes;
+  };
+  // Makes many new databases with one file-system sync, for setting up a
+  // machine; nothing else may write these databases meanwhile.
+  Status CreateDatabases(std::vector<DatabaseSpec> specs);
   // Adds documents as the running server would: one database rewrite, the
   // log records appended under one log lock, journalled in backup mode.
   // A missing database is created, logged when the server logs.
@@ -134,6 +143,7 @@ class Runtime : public NotesApi {
   Status Commit(const std::filesystem::path& host, std::vector<ChangeRecord>& changes,
                 bool createWhenMissing);
   Status NewDatabase(bool logged, const std::string& title, Database& db);
+  static void AddNotes(Database& db, std::vector<Note> notes);
   Status CheckBackup(OpenDatabase& open, uint32_t context);
   Status NextExtent(LogExtent& extent);
   Status LoadRecoveryTargets(std::string_view nameBuffer, RecoveryRun& run,

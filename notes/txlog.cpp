@@ -121,6 +121,32 @@ size_t WalkFrames(std::string_view body, const std::function<void(const ChangeRe
   return offset;
 }
 
+// The LSN of an extent's last frame, read through the frame trailer at the
+// end of the file; false when the tail is not one whole frame.
+bool LastFrameLsn(int fd, uint64_t size, uint64_t& lsn) {
+  std::string tail;
+  if (size < kExtentHeaderSize + kFrameOverhead || !PReadAll(fd, tail, kFrameTrailer, size - kFrameTrailer)) {
+    return false;
+  }
+  codec::Reader in(tail);
+  uint32_t crc = 0, length = 0;
+  uint64_t trailerLsn = 0;
+  in.U32(crc);
+  in.U64(trailerLsn);
+  in.U32(length);
+  const uint64_t frameSize = uint64_t{length} + kFrameOverhead;
+  std::string frame;
+  ChangeRecord record;
+  size_t consumed = 0;
+  if (length > kMaxFramePayload || size < kExtentHeaderSize + frameSize ||
+      !PReadAll(fd, frame, frameSize, size - frameSize) ||
+      ParseFrame(frame, record, consumed) != FrameResult::Complete || consumed != frameSize) {
+    return false;
+  }
+  lsn = record.lsn;
+  return true;
+}
+
 }  // namespace
 
 const ExtentEntry* LogControl::Find(uint32_t number) const {
@@ -205,26 +231,9 @@ Status TransactionLog::OpenCurrent(const LogControl& control, int& fd, uint64_t&
   lastLsn = entry->firstLsn - 1;
   end = kExtentHeaderSize;
   if (size == kExtentHeaderSize) return kNoError;
-  // Fast path: the trailer of the last frame names its length and LSN.
-  std::string tail;
-  if (size >= kExtentHeaderSize + kFrameOverhead && PReadAll(fd, tail, kFrameTrailer, size - kFrameTrailer)) {
-    codec::Reader in(tail);
-    uint32_t crc = 0, length = 0;
-    uint64_t lsn = 0;
-    in.U32(crc);
-    in.U64(lsn);
-    in.U32(length);
-    const uint64_t frameSize = uint64_t{length} + kFrameOverhead;
-    std::string frame;
-    ChangeRecord record;
-    size_t consumed = 0;
-    if (length <= kMaxFramePayload && size >= kExtentHeaderSize + frameSize &&
-        PReadAll(fd, frame, frameSize, size - frameSize) &&
-        ParseFrame(frame, record, consumed) == FrameResult::Complete && consumed == frameSize) {
-      lastLsn = record.lsn;
-      end = size;
-      return kNoError;
-    }
+  if (LastFrameLsn(fd, size, lastLsn)) {
+    end = size;
+    return kNoError;
   }
   // Slow path: a torn tail; keep the whole frames and cut the rest.
   std::string body;
@@ -334,10 +343,10 @@ Status TransactionLog::MarkArchived(const LogId& logId, uint32_t number) {
   return kNoError;
 }
 
-Status TransactionLog::ReadExtent(uint32_t number, const LogId& logId,
+Status TransactionLog::ReadExtent(const ExtentEntry& entry, const LogId& logId,
                                   const std::function<void(const ChangeRecord&)>& onRecord) const {
   std::string bytes;
-  const Status status = ReadHost(ExtentHostPath(number), bytes);
+  const Status status = ReadHost(ExtentHostPath(entry.number), bytes);
   if (status != kNoError) return status;
   if (bytes.size() < kExtentHeaderSize) return kErrLogDamaged;
   codec::Reader header(std::string_view(bytes).substr(0, kExtentHeaderSize));
@@ -348,8 +357,15 @@ Status TransactionLog::ReadExtent(uint32_t number, const LogId& logId,
   header.Id(fileLogId);
   header.U32(fileNumber);
   if (magic != kExtentMagic) return kErrLogDamaged;
-  if (fileLogId != logId || fileNumber != number) return kErrLogIdMismatch;
-  WalkFrames(std::string_view(bytes).substr(kExtentHeaderSize), onRecord);
+  if (fileLogId != logId || fileNumber != entry.number) return kErrLogIdMismatch;
+  const std::string_view body = std::string_view(bytes).substr(kExtentHeaderSize);
+  uint64_t lastSeen = entry.firstLsn - 1;
+  const size_t whole = WalkFrames(body, [&](const ChangeRecord& record) {
+    lastSeen = record.lsn;
+    onRecord(record);
+  });
+  const bool closed = entry.state != ExtentState::Current;
+  if (closed && (whole != body.size() || lastSeen != entry.lastLsn)) return kErrLogDamaged;
   return kNoError;
 }
 

@@ -64,8 +64,10 @@ class TransactionLog {
   Status MarkArchived(const LogId& logId, uint32_t number);
   // Calls onRecord for each record of an extent file in the log folder.
   // kErrFileNotFound when the file is not there; kErrLogIdMismatch when it
-  // belongs to another log or number.
-  Status ReadExtent(uint32_t number, const LogId& logId,
+  // belongs to another log or number; kErrLogDamaged when a closed extent
+  // does not hold every record up to its last LSN (a torn tail is only
+  // normal in the current extent).
+  Status ReadExtent(const ExtentEntry& entry, const LogId& logId,
                     const std::function<void(const ChangeRecord&)>& onRecord) const;
 
  private:

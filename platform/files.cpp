@@ -10,6 +10,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -143,10 +148,11 @@ void SyncFolder(const fs::path& folder) {
 
 namespace detail {
 
-int WriteHostFileAtomic(const fs::path& host, std::string_view bytes) {
+int WriteHostFileAtomic(const fs::path& host, std::string_view bytes, const fs::path& fixedTemporary) {
   if (HostIsDirectory(host)) return kAccessDenied;
-  fs::path temporary = TemporaryBeside(host);
-  int fd = OpenRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+  bool unique = fixedTemporary.empty();
+  fs::path temporary = unique ? TemporaryBeside(host) : fixedTemporary;
+  int fd = OpenRetrying(temporary, O_WRONLY | O_CREAT | (unique ? O_EXCL : O_TRUNC), 0666);
   if (fd < 0) return Win32FromErrno(errno, temporary);
   bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   int error = errno;
@@ -427,7 +433,33 @@ int64_t FileSize(std::string_view windowsPath) {
   return static_cast<int64_t>(info.st_size);
 }
 
+// Test hook: OMB_DISK_FREE_MB="F:100,H:5" reports that many mebibytes free
+// on the named drives, so that a low-space refusal can be checked end to end.
+static std::optional<uint64_t> FreeBytesOverride(char driveLetter) {
+  const char* setting = std::getenv("OMB_DISK_FREE_MB");
+  if (setting == nullptr) return std::nullopt;
+  const char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(driveLetter)));
+  std::string_view rest(setting);
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    const std::string_view entry = rest.substr(0, comma);
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    if (entry.size() < 3 || entry[1] != ':') continue;
+    if (std::toupper(static_cast<unsigned char>(entry[0])) != wanted) continue;
+    uint64_t megabytes = 0;
+    const auto [end, error] = std::from_chars(entry.data() + 2, entry.data() + entry.size(), megabytes);
+    if (error != std::errc() || end != entry.data() + entry.size() || megabytes > (UINT64_MAX >> 20))
+      continue;
+    return megabytes << 20;
+  }
+  return std::nullopt;
+}
+
 bool FreeBytes(char driveLetter, uint64_t& freeBytes) {
+  if (const std::optional<uint64_t> forced = FreeBytesOverride(driveLetter)) {
+    freeBytes = *forced;
+    return true;
+  }
   struct statvfs info {};
   if (::statvfs(DriveFolder(driveLetter).c_str(), &info) != 0) return false;
   freeBytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);

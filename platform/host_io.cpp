@@ -34,6 +34,11 @@ int LockCurrentFile(const std::filesystem::path& host) {
   }
 }
 
+// Only the holder of the update lock writes this name.
+std::filesystem::path LockedTemporary(const std::filesystem::path& host) {
+  return host.parent_path() / ("." + host.filename().string() + ".tmp");
+}
+
 }  // namespace
 
 bool UpdateHostFileLocked(const std::filesystem::path& host, size_t maxBytes,
@@ -45,7 +50,7 @@ bool UpdateHostFileLocked(const std::filesystem::path& host, size_t maxBytes,
   if (ok) {
     Update decision = modify(bytes);
     ok = decision == Update::Unchanged ||
-         (decision == Update::Write && WriteHostFileAtomic(host, bytes) == 0);
+         (decision == Update::Write && WriteHostFileAtomic(host, bytes, LockedTemporary(host)) == 0);
   }
   // Closing releases the lock only after the rename, so the next writer reads
   // the new file.

@@ -111,7 +111,16 @@ bool SafeToWrite(std::string_view section, std::string_view key, std::string_vie
   return key.find('=') == std::string_view::npos && Trim(key).front() != ';' && Trim(key).front() != '[';
 }
 
-void SetValue(std::string& bytes, std::string_view section, std::string_view key, std::string_view value) {
+// A byte-order mark left by a text editor must not hide the first section.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view WithoutBom(std::string_view bytes) {
+  return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? bytes.substr(kUtf8Bom.size()) : bytes;
+}
+
+void SetValue(std::string& file, std::string_view section, std::string_view key, std::string_view value) {
+  std::string bytes(WithoutBom(file));
+  std::string bom = file.substr(0, file.size() - bytes.size());
   std::string ending = DominantEnding(bytes);
   std::vector<IniLine> lines = SplitLines(bytes);
   if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
@@ -130,7 +139,7 @@ void SetValue(std::string& bytes, std::string_view section, std::string_view key
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                  {std::string(key) + "=" + std::string(value), ending});
   }
-  bytes = JoinLines(lines);
+  file = bom + JoinLines(lines);
 }
 
 }  // namespace
@@ -138,7 +147,7 @@ void SetValue(std::string& bytes, std::string_view section, std::string_view key
 std::optional<std::string> ReadIniValue(std::string_view file, std::string_view section, std::string_view key) {
   std::string bytes;
   if (detail::ReadHostFile(HostPath(file), bytes) != 0 || bytes.size() > kMaxIniBytes) return std::nullopt;
-  std::vector<IniLine> lines = SplitLines(bytes);
+  std::vector<IniLine> lines = SplitLines(WithoutBom(bytes));
   std::optional<SectionSpan> span = FindSection(lines, Trim(section));
   if (!span) return std::nullopt;
   std::optional<size_t> at = FindKey(lines, *span, Trim(key));

@@ -50,8 +50,8 @@ bool KeyPresent(const RegHive& hive, std::string_view fullKey) {
   return false;
 }
 
-// The value line that an import would leave in force: the last one of that
-// name in the last section of that key.
+// The value line that an import would leave in force: of all lines of that
+// name in the sections of that key, the last one.
 RegEntry* FindEntry(RegHive& hive, std::string_view fullKey, std::string_view name) {
   for (auto section = hive.sections.rbegin(); section != hive.sections.rend(); ++section) {
     if (!EqualsNoCase(section->path, fullKey)) continue;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -148,6 +149,8 @@ uint64_t NowFileTime() {
 }
 
 SystemTime FileTimeToSystemTime(uint64_t fileTime) {
+  // FileTimeToSystemTime rejects values with the top bit set.
+  if (fileTime > static_cast<uint64_t>(INT64_MAX)) return SystemTime{};
   const int64_t ticksPerDay = kSecondsPerDay * kTicksPerSecond;
   int64_t sinceUnix = static_cast<int64_t>(fileTime) - kUnixEpochAsFileTime;
   int64_t days = FloorDiv(sinceUnix, ticksPerDay);
@@ -163,9 +166,21 @@ SystemTime FileTimeToSystemTime(uint64_t fileTime) {
   return result;
 }
 
+namespace {
+
+// The ranges SystemTimeToFileTime accepts; other values give 0.
+bool ValidSystemTime(const SystemTime& time) {
+  return time.year >= 1601 && time.year <= 30827 && time.month >= 1 && time.month <= 12 && time.day >= 1 &&
+         time.day <= 31 && time.hour >= 0 && time.hour <= 23 && time.minute >= 0 && time.minute <= 59 &&
+         time.second >= 0 && time.second <= 59 && time.milliseconds >= 0 && time.milliseconds <= 999;
+}
+
+}  // namespace
+
 uint64_t SystemTimeToFileTime(const SystemTime& time) {
+  if (!ValidSystemTime(time)) return 0;
   int64_t days = DaysFromCivil(time.year, time.month, time.day);
-  int64_t seconds = days * kSecondsPerDay + time.hour * 3600 + time.minute * 60 + time.second;
+  int64_t seconds = days * kSecondsPerDay + int64_t{time.hour} * 3600 + int64_t{time.minute} * 60 + time.second;
   int64_t ticks = seconds * kTicksPerSecond + int64_t{time.milliseconds} * 10000 + kUnixEpochAsFileTime;
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
 }

@@ -32,7 +32,7 @@ struct RestoreJob {
   StatusWindow* owner = nullptr;    // console status dialog; none on the command line
   PartitionInfo server;             // the server to restore
   SnapshotEntry snapshot;           // the snapshot to restore
-  uint8_t pointInTime = 0;          // 1 = POINT IN TIME, 0 = UP TO THE MINUTE
+  uint8_t pointInTime = 0;          // 0 = UP TO THE MINUTE, 1 (any non-zero) = POINT IN TIME
   uint8_t reserved1 = 1;            // carried unchanged; never read here
   uint8_t reserved2 = 0;
   uint32_t reservedValue = 0;

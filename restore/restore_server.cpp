@@ -58,7 +58,7 @@ int ListRestoredDatabases(RestoreJob& job, std::string& errorText,
 int Recover(RestoreJob& job, std::string& errorText,
             const std::vector<backup::DatabaseRecord>& databases,
             const std::vector<std::string>& disabled, std::vector<std::string>& copiedLogs) {
-  if (job.pointInTime == 1) {
+  if (job.pointInTime != 0) {
     const std::string& pointInTime = job.snapshot.pointInTimeText;
     Say(job, "\r\nPerforming POINT IN TIME Domino recovery.\r\nTransactions will be applied up to " +
                  pointInTime + "\r\n");

@@ -1,7 +1,6 @@
 // The restore run: lock, refusal while Domino runs, Notes runtime, the
 // driver, the event-log entry and the report.
 #include <atomic>
-#include <cstdio>
 #include <exception>
 
 #include "backup/backup.h"
@@ -27,7 +26,7 @@ constexpr const char* kRuntimeFailed =
 
 // Event insertion strings every restore entry starts with.
 std::vector<std::string> EventStrings(const RestoreJob& job) {
-  return {job.pointInTime == 1 ? "POINT IN TIME" : "UP TO THE MINUTE", job.snapshot.name,
+  return {job.pointInTime != 0 ? "POINT IN TIME" : "UP TO THE MINUTE", job.snapshot.name,
           job.server.serverName};
 }
 
@@ -48,12 +47,11 @@ void SaveRunReport() {
   ClearProgressText();
 }
 
-// A refusal before anything was touched: event entry, message, report.
-int Refuse(RestoreJob& job, const char* reason) {
+// The event entry of a run that could not start; the reason is its last string.
+void WriteRefusalEvent(const RestoreJob& job, const char* reason) {
   std::vector<std::string> strings = EventStrings(job);
   strings.push_back(reason);
   ReportRunEvent(kEventInformation, kCategoryRestore, kEventRestoreFailed, strings);
-  return -1;
 }
 
 void SetBusy(RestoreJob& job, bool busy) {
@@ -65,22 +63,11 @@ void SetBusy(RestoreJob& job, bool busy) {
 RestoreJob* CurrentRestoreJob() { return currentJob.load(); }
 void SetCurrentRestoreJob(RestoreJob* job) { currentJob.store(job); }
 
-std::string ExtentStem(uint32_t extentNumber) {
-  char name[16];
-  std::snprintf(name, sizeof name, "S%07u", extentNumber);
-  return name;
-}
-
-std::string WithTrailingBackslash(const std::string& directory) {
-  if (directory.empty() || directory.back() == '\\') return directory;
-  return directory + "\\";
-}
-
 int RunRestore(RestoreJob& job) {
   ClearProgressText();
   RunLock lock = AcquireRunLock(job.progress);
   if (!lock) {
-    Refuse(job, kLockHeld);
+    WriteRefusalEvent(job, kLockHeld);
     Say(job, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n");
     SaveRunReport();
     return -1;
@@ -88,14 +75,14 @@ int RunRestore(RestoreJob& job) {
   // Reverting the data disk under a running server or client would corrupt
   // the databases it holds open; refuse before anything is touched.
   if (IsDominoRunning()) {
-    Refuse(job, kDominoRunning);
+    WriteRefusalEvent(job, kDominoRunning);
     Say(job, std::string("ERROR: ") + kDominoRunning + "\r\n");
     SaveRunReport();
     return -1;
   }
   int status = backup::StartNotesRuntime(job.server.notesIniPath) & 0xFFFF;
   if (status != 0) {
-    Refuse(job, kRuntimeFailed);
+    WriteRefusalEvent(job, kRuntimeFailed);
     Say(job, std::string("ERROR: ") + kRuntimeFailed + "\r\n");
     lock.reset();
     SaveRunReport();

@@ -30,7 +30,8 @@ $omb --backup=1:2 --del=10
 step "More documents, a second backup, and more documents after it"
 $sim write --server 1 --db mail/mail1.nsf --docs 3000
 $omb --backup=1:2 --del=10
-$sim write --server 1 --db mail/mail2.nsf --docs 500
+$sim write --server 1 --db mail/mail1.nsf --docs 500
+$sim write --server 1 --db mail/user1.nsf --docs 200
 $sim checksum --server 1 | tee "$OMB_MACHINE/before.txt"
 
 step "A failed disk damages mail/mail1.nsf of server 1"

@@ -13,8 +13,10 @@ namespace omb::snapshot {
 
 namespace {
 
+// Follows "The DRIVELETTER" or "The SNAPSHOTNAME" when a copy handed to the
+// component cannot be allocated.
 constexpr const char* kOutOfMemoryTail =
-    " could not be allocated memory.\r\nPossible reason - Out of memory.\r\n";
+    " structure could not be allocated memory.\r\nPossible reason - Out of memory.\r\n";
 
 std::string Format(const char* format, int a, int b, int c) {
   char text[32];

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,7 +121,9 @@ class TreeCopier {
   }
 
   void CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
-    std::string destination(static_cast<size_t>(info.st_size) + 1, '\0');
+    // Some file systems report a link size of 0; PATH_MAX then bounds it.
+    size_t room = info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : PATH_MAX + 1;
+    std::string destination(room, '\0');
     ssize_t length = ::readlink(from.c_str(), destination.data(), destination.size());
     if (length < 0 || static_cast<size_t>(length) >= destination.size()) return Fail(length < 0 ? errno : EIO);
     destination.resize(static_cast<size_t>(length));

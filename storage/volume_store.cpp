@@ -172,9 +172,7 @@ HRESULT VolumeStore::ListLocked(std::vector<StoredSnapshot>& snapshots) const {
   return S_OK_;
 }
 
-std::string VolumeStore::FindStored(const std::string& name) const {
-  std::vector<StoredSnapshot> snapshots;
-  ListLocked(snapshots);
+std::string VolumeStore::FindIn(const std::vector<StoredSnapshot>& snapshots, const std::string& name) {
   for (const StoredSnapshot& snapshot : snapshots) {
     if (snapshot.name == name) return snapshot.name;
   }
@@ -182,6 +180,12 @@ std::string VolumeStore::FindStored(const std::string& name) const {
     if (platform::EqualsNoCase(snapshot.name, name)) return snapshot.name;
   }
   return "";
+}
+
+std::string VolumeStore::FindStored(const std::string& name) const {
+  std::vector<StoredSnapshot> snapshots;
+  ListLocked(snapshots);
+  return FindIn(snapshots, name);
 }
 
 HRESULT VolumeStore::List(std::vector<StoredSnapshot>& snapshots) {
@@ -208,7 +212,7 @@ HRESULT VolumeStore::Create(const std::string& name) {
   if (!lock.held()) return E_FAIL_;
   std::vector<StoredSnapshot> existing;
   ListLocked(existing);
-  if (!FindStored(name).empty()) return HRESULT_ALREADY_EXISTS;
+  if (!FindIn(existing, name).empty()) return HRESULT_ALREADY_EXISTS;
   if (existing.size() >= kMaxSnapshotsPerVolume) return kTooManySnapshots;
   std::error_code error;
   fs::create_directories(SnapshotFolder(), error);

@@ -44,6 +44,7 @@ class VolumeStore {
   HRESULT ListLocked(std::vector<StoredSnapshot>& snapshots) const;
   // Stored folder name matching `name` exactly, else without regard to case.
   std::string FindStored(const std::string& name) const;
+  static std::string FindIn(const std::vector<StoredSnapshot>& snapshots, const std::string& name);
   HRESULT CopyVolume(const std::string& building) const;
   std::string SnapshotFolder() const;
 

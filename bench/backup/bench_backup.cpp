@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,7 @@ class TimingNotes : public omb::notes::NotesApi {
     double engineSeconds() const { return Seconds(end - start - inRuntime); }
   };
   Span save, archive;
+  Clock::duration writingInBackupMode{};  // untimed set-up inside the run
 
   Status InitRuntime(const std::vector<std::string>& a) override { return rt_.InitRuntime(a); }
   void TermRuntime() override { rt_.TermRuntime(); }
@@ -94,16 +96,20 @@ class TimingNotes : public omb::notes::NotesApi {
   Status GetLogStyle(int& s) override { return rt_.GetLogStyle(s); }
   std::string StatusText(Status s) override { return rt_.StatusText(s); }
   Status TranslatePath(int m, const std::string& i, std::string& o) override {
-    return Timed([&] { return rt_.TranslatePath(m, i, o); });
+    return Timed("TranslatePath", [&] { return rt_.TranslatePath(m, i, o); });
   }
 
-  Status OpenDb(const std::string& p, omb::notes::Handle& d) override { return rt_.OpenDb(p, d); }
+  Status OpenDb(const std::string& p, omb::notes::Handle& d) override {
+    return Timed("OpenDb", [&] { return rt_.OpenDb(p, d); });
+  }
   Status CloseDb(omb::notes::Handle d) override {
-    Status status = Timed([&] { return rt_.CloseDb(d); });
+    Status status = Timed("CloseDb", [&] { return rt_.CloseDb(d); });
     if (saving_) save.end = Clock::now();
     return status;
   }
-  Status GetDbLogInfo(omb::notes::Handle d, omb::notes::DbLogInfo& i) override { return rt_.GetDbLogInfo(d, i); }
+  Status GetDbLogInfo(omb::notes::Handle d, omb::notes::DbLogInfo& i) override {
+    return Timed("GetDbLogInfo", [&] { return rt_.GetDbLogInfo(d, i); });
+  }
   Status ReadDbInfoBlock(omb::notes::Handle d, std::array<char, 128>& b) override {
     return rt_.ReadDbInfoBlock(d, b);
   }
@@ -112,28 +118,31 @@ class TimingNotes : public omb::notes::NotesApi {
   }
 
   Status BackupStart(omb::notes::Handle d, uint32_t& c, uint32_t& l, uint32_t& h) override {
-    return rt_.BackupStart(d, c, l, h);
+    return Timed("BackupStart", [&] { return rt_.BackupStart(d, c, l, h); });
   }
   Status BackupStop(omb::notes::Handle d, uint32_t c) override {
     if (!saving_ && save.start == Clock::time_point{}) {
+      Clock::time_point writeStart = Clock::now();
       WriteDuringBackupMode();
+      ::sync();
+      writingInBackupMode = Clock::now() - writeStart;  // the timed span starts without a backlog of dirty pages
       saving_ = true;
       save.start = Clock::now();
     }
-    return Timed([&] { return rt_.BackupStop(d, c); });
+    return Timed("BackupStop", [&] { return rt_.BackupStop(d, c); });
   }
   Status BackupEnd(omb::notes::Handle d, uint32_t c, uint32_t f) override {
-    Status status = Timed([&] { return rt_.BackupEnd(d, c, f); });
+    Status status = Timed("BackupEnd", [&] { return rt_.BackupEnd(d, c, f); });
     if (saving_) save.end = Clock::now();
     return status;
   }
   Status GetChangeInfoSize(omb::notes::Handle d, uint32_t c, uint32_t& l, uint32_t& h) override {
-    Status status = Timed([&] { return rt_.GetChangeInfoSize(d, c, l, h); });
+    Status status = Timed("GetChangeInfoSize", [&] { return rt_.GetChangeInfoSize(d, c, l, h); });
     if (status == 0) save.bytes += 8 + (uint64_t{h} << 32 | l);
     return status;
   }
   Status ReadChangeInfo(omb::notes::Handle d, uint32_t c, char* b, uint32_t s, uint32_t& f) override {
-    return Timed([&] { return rt_.ReadChangeInfo(d, c, b, s, f); });
+    return Timed("ReadChangeInfo", [&] { return rt_.ReadChangeInfo(d, c, b, s, f); });
   }
   Status ApplyChangeInfoStart(const std::string& p, uint32_t l, uint32_t h, uint32_t& c) override {
     return rt_.ApplyChangeInfoStart(p, l, h, c);
@@ -143,16 +152,21 @@ class TimingNotes : public omb::notes::NotesApi {
 
   Status ArchiveBegin() override {
     saving_ = false;
+    ::sync();
     archive.start = Clock::now();
-    return Timed([&] { return rt_.ArchiveBegin(); });
+    return Timed("ArchiveBegin", [&] { return rt_.ArchiveBegin(); });
   }
-  Status ArchiveFirst(omb::notes::LogExtent& e) override { return Timed([&] { return rt_.ArchiveFirst(e); }); }
-  Status ArchiveNext(omb::notes::LogExtent& e) override { return Timed([&] { return rt_.ArchiveNext(e); }); }
+  Status ArchiveFirst(omb::notes::LogExtent& e) override {
+    return Timed("ArchiveFirst", [&] { return rt_.ArchiveFirst(e); });
+  }
+  Status ArchiveNext(omb::notes::LogExtent& e) override {
+    return Timed("ArchiveNext", [&] { return rt_.ArchiveNext(e); });
+  }
   Status MarkArchived(const omb::notes::LogId& i, uint32_t n) override {
-    return Timed([&] { return rt_.MarkArchived(i, n); });
+    return Timed("MarkArchived", [&] { return rt_.MarkArchived(i, n); });
   }
   Status ArchiveEnd() override {
-    Status status = Timed([&] { return rt_.ArchiveEnd(); });
+    Status status = Timed("ArchiveEnd", [&] { return rt_.ArchiveEnd(); });
     archive.end = Clock::now();
     return status;
   }
@@ -188,10 +202,11 @@ class TimingNotes : public omb::notes::NotesApi {
 
  private:
   template <class Call>
-  Status Timed(Call call) {
+  Status Timed(const char* method, Call call) {
     Clock::time_point start = Clock::now();
     Status status = call();
     Clock::duration spent = Clock::now() - start;
+    perMethod_[method] += spent;
     if (saving_) save.inRuntime += spent;
     if (archive.start != Clock::time_point{} && archive.end == Clock::time_point{}) archive.inRuntime += spent;
     return status;
@@ -206,11 +221,23 @@ class TimingNotes : public omb::notes::NotesApi {
 
   omb::notes::Runtime& rt_;
   bool saving_ = false;
+  std::map<std::string, Clock::duration> perMethod_;
+
+ public:
+  // Runtime methods that took more than `seconds` in total.
+  void PrintSlowMethods(double seconds) const {
+    for (const auto& [method, spent] : perMethod_)
+      if (Seconds(spent) >= seconds) std::printf("    runtime %s: %.2f s in all\n", method.c_str(), Seconds(spent));
+  }
 };
 
+// Keeps the progress text and when each piece arrived.
 class CollectingWindow : public omb::StatusWindow {
  public:
-  void AppendText(int, std::string_view text) override { text_ += text; }
+  void AppendText(int, std::string_view text) override {
+    text_ += text;
+    pieces_.emplace_back(Clock::now(), std::string(text));
+  }
   void SetProgressRange(int, int, int) override {}
   void StepProgress() override {}
   void SetProgressPosition(int) override {}
@@ -218,8 +245,20 @@ class CollectingWindow : public omb::StatusWindow {
   void SetBusyCursor(bool) override {}
   const std::string& text() const { return text_; }
 
+  // The progress lines after which the run spent more than `seconds`.
+  void PrintSlowSteps(double seconds, Clock::time_point end) const {
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+      Clock::time_point next = i + 1 < pieces_.size() ? pieces_[i + 1].first : end;
+      double gap = Seconds(next - pieces_[i].first);
+      if (gap < seconds) continue;
+      std::string line = pieces_[i].second.substr(0, pieces_[i].second.find_first_of("\r\n"));
+      std::printf("  %7.2f s after \"%s\"\n", gap, line.c_str());
+    }
+  }
+
  private:
   std::string text_;
+  std::vector<std::pair<Clock::time_point, std::string>> pieces_;
 };
 
 void WriteNotesIni() {
@@ -282,6 +321,7 @@ double CopyWithCp(const fs::path& logs, const fs::path& scratch) {
     fs::remove_all(scratch);
     fs::create_directories(scratch);
     std::string command = "cp '" + logs.string() + "'/*.TXN '" + scratch.string() + "'/";
+    ::sync();
     Clock::time_point start = Clock::now();
     if (std::system(command.c_str()) != 0) Fail("cp failed");
     best = std::min(best, Seconds(Clock::now() - start));
@@ -296,6 +336,7 @@ double OneBufferedWrite(const fs::path& file, uint64_t bytes) {
   double best = 1e30;
   for (int run = 0; run < 2; ++run) {
     fs::remove(file);
+    ::sync();
     Clock::time_point start = Clock::now();
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) Fail("cannot create the baseline file");
@@ -309,6 +350,41 @@ double OneBufferedWrite(const fs::path& file, uint64_t bytes) {
     best = std::min(best, Seconds(Clock::now() - start));
   }
   fs::remove(file);
+  return best;
+}
+
+void WriteWhole(const fs::path& file, const std::string& bytes) {
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    Fail("baseline write failed");
+  }
+  ::close(fd);
+}
+
+// Best of two runs that write every change-info file again, each in one
+// buffered write, into a scratch folder: the same files and bytes as the
+// save, without streaming.
+double OneWritePerFile(const fs::path& changeInfo, const fs::path& scratch) {
+  std::vector<std::string> contents;
+  for (const auto& entry : fs::recursive_directory_iterator(changeInfo)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".dat") {
+      std::string bytes(entry.file_size(), '\0');
+      std::FILE* in = std::fopen(entry.path().c_str(), "rb");
+      if (!in || std::fread(bytes.data(), 1, bytes.size(), in) != bytes.size()) Fail("reading a change file");
+      std::fclose(in);
+      contents.push_back(std::move(bytes));
+    }
+  }
+  double best = 1e30;
+  for (int run = 0; run < 2; ++run) {
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    ::sync();
+    Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < contents.size(); ++i) WriteWhole(scratch / (std::to_string(i) + ".dat"), contents[i]);
+    best = std::min(best, Seconds(Clock::now() - start));
+  }
+  fs::remove_all(scratch);
   return best;
 }
 
@@ -344,7 +420,8 @@ int main() {
   job.output.window = &window;
   Clock::time_point backupStart = Clock::now();
   int result = omb::backup::RunBackup(job);
-  double backupSeconds = Seconds(Clock::now() - backupStart);
+  Clock::time_point backupEnd = Clock::now();
+  double backupSeconds = Seconds(backupEnd - backupStart);
   omb::notes::SetNotesApi(nullptr);
   if (result != 0) Fail("the backup failed:\n" + window.text());
 
@@ -353,10 +430,14 @@ int main() {
   timing.archive.bytes = FolderBytes(recent / "logs", extents);
   double cpSeconds = CopyWithCp(recent / "logs", root / "cp-scratch");
   double writeSeconds = OneBufferedWrite(root / "drives" / "G" / "one-write.bin", timing.save.bytes);
+  double perFileSeconds = OneWritePerFile(recent, root / "drives" / "G" / "per-file");
 
   const double mb = 1024.0 * 1024.0;
   std::printf("bench_backup: %d databases, machine built in %.1f s\n", kDatabases, buildSeconds);
-  std::printf("whole backup: %.2f s\n", backupSeconds);
+  std::printf("whole backup: %.2f s, of which %.2f s writing documents in backup mode; its slow steps:\n",
+              backupSeconds, Seconds(timing.writingInBackupMode));
+  window.PrintSlowSteps(1.0, backupEnd);
+  timing.PrintSlowMethods(0.5);
   std::printf("log archiving: %d extents, %.1f MB in %.3f s (%.0f MB/s; %.3f s outside the runtime)\n", extents,
               timing.archive.bytes / mb, timing.archive.seconds(), timing.archive.bytes / mb / timing.archive.seconds(),
               timing.archive.engineSeconds());
@@ -368,6 +449,9 @@ int main() {
   std::printf("  one buffered write of the same bytes: %.3f s\n", writeSeconds);
   std::printf("  ratio to one write: %.2f (without runtime calls: %.2f)\n", writeSeconds / timing.save.seconds(),
               writeSeconds / timing.save.engineSeconds());
+  std::printf("  the same %d files each written in one buffered write: %.3f s\n", kDatabases, perFileSeconds);
+  std::printf("  ratio to one write per file: %.2f (without runtime calls: %.2f)\n",
+              perFileSeconds / timing.save.seconds(), perFileSeconds / timing.save.engineSeconds());
 
   if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root);
   return 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "backup/backup.h"
 #include "backup/log_archive.h"
@@ -445,6 +446,28 @@ TEST_F(BackupRunTest, UnwritableDisabledListFailsTheServerButKeepsTheSnapshot) {
 TEST_F(BackupRunTest, UnusableReportFolderIsShownNotThrown) {
   platform::DeleteRegistryValue("SOFTWARE\\Velmora\\Ombrel for Domino 1.0\\Client", "ReportFolder");
   EXPECT_EQ(RunOne(), 0);
+  EXPECT_TRUE(RunLockIsFree());
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].caption, "Unable to save Backup report.");
+  EXPECT_TRUE(Contains(boxes_.shown[0].text, "Failed to read registry value name ReportFolder"));
+  EXPECT_EQ(boxes_.shown[0].icon, platform::MessageIcon::Error);
+}
+
+class ThrowingNotes : public FakeNotes {
+ public:
+  notes::Status BackupStart(notes::Handle, uint32_t&, uint32_t&, uint32_t&) override {
+    throw std::runtime_error("disk on fire");
+  }
+};
+
+TEST_F(BackupRunTest, UnexpectedExceptionStillEndsTheRunCleanly) {
+  ThrowingNotes throwing;
+  test::ScopedNotesApi installed(throwing);
+  EXPECT_EQ(RunOne(), -1);
+  EXPECT_TRUE(Contains(Reports(), "ERROR: disk on fire\r\nERROR: Backup aborted.\r\n"));
+  EXPECT_FALSE(throwing.runtimeActive());
+  EXPECT_EQ(throwing.DatabasesInBackup(), 0);
+  EXPECT_EQ(throwing.OpenDatabaseHandles(), 0);
   EXPECT_TRUE(RunLockIsFree());
 }
 

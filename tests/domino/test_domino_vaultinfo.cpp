@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
 
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
@@ -267,8 +267,19 @@ TEST(TextHelpers, ReplaceAllLeftToRight) {
 
 TEST(TextHelpers, TimestampHasMonthDayYearAndMilliseconds) {
   std::string stamp = FormatTimestamp();
-  EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d\d:\d\d:\d\d:\d{2,3})")))
+  int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0, millis = 0;
+  ASSERT_EQ(std::sscanf(stamp.c_str(), "%d/%d/%d %d:%d:%d:%d", &month, &day, &year, &hour, &minute,
+                        &second, &millis),
+            7)
       << stamp;
+  EXPECT_TRUE(month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 2000) << stamp;
+  EXPECT_TRUE(millis >= 0 && millis <= 999) << stamp;
+  // Time fields have at least two digits: "13:05:09:07".
+  size_t clock = stamp.find(' ') + 1;
+  EXPECT_EQ(stamp[clock + 2], ':');
+  EXPECT_EQ(stamp[clock + 5], ':');
+  EXPECT_EQ(stamp[clock + 8], ':');
+  EXPECT_GE(stamp.size() - (clock + 9), 2u);
 }
 
 }  // namespace

@@ -145,6 +145,22 @@ TEST_F(RecoveryTest, TornLogTailIsCutAndLaterRecordsStillReplay) {
   EXPECT_EQ(Subjects(kDb).size(), 6u);
 }
 
+TEST_F(RecoveryTest, DamagedClosedExtentFailsInsteadOfSkippingRecords) {
+  Start();
+  ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", {}), kNoError);
+  const fs::path saved = root_ / "saved.nsf";
+  fs::copy_file(Host(kDb), saved);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("d" + std::to_string(i), 20)), 0);
+  ASSERT_TRUE(fs::exists(Host("F:\\logdir\\S0000002.TXN")));
+  Overwrite("F:\\logdir\\S0000001.TXN", 600, "\xFF\xFF\xFF\xFF");
+
+  fs::copy_file(saved, Host(kDb), fs::copy_options::overwrite_existing);
+  uint32_t failing = 0;
+  EXPECT_EQ(runtime_.Recover(NameBuffer({kDb}), nullptr, 1, failing), kLogFilesNotFound);
+  EXPECT_EQ(failing, 1u);
+  EXPECT_TRUE(Subjects(kDb).empty());
+}
+
 TEST_F(RecoveryTest, TwoProcessesWritingOneDatabaseLoseNothing) {
   Start();
   ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", {}), kNoError);

@@ -129,6 +129,30 @@ TEST_F(FilesTest, MoveRenamesFilesAndFolders) {
   EXPECT_EQ(MoveFileOrDirectory("C:\\absent", "C:\\z"), 2);
 }
 
+// A drive may be a symbolic link to another file system; MoveFile copies a
+// file across and removes the original.
+TEST_F(FilesTest, MoveAcrossFileSystemsCopiesTheFile) {
+  std::string pattern = "/dev/shm/omb-drive-XXXXXX";
+  if (!fs::is_directory("/dev/shm") || ::mkdtemp(pattern.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
+  fs::create_directory_symlink(pattern, root_ / "drives" / "L");
+  struct stat here {}, there {};
+  ::stat(root_.c_str(), &here);
+  ::stat(pattern.c_str(), &there);
+  if (here.st_dev == there.st_dev) {
+    fs::remove_all(pattern);
+    GTEST_SKIP() << "same file system";
+  }
+  ASSERT_EQ(WriteFileAtomic("C:\\S0000001.TXN", "log extent"), 0);
+  ASSERT_EQ(WriteFileAtomic("L:\\taken.TXN", "other"), 0);
+  EXPECT_EQ(MoveFileOrDirectory("C:\\S0000001.TXN", "L:\\taken.TXN"), 183);
+  EXPECT_EQ(MoveFileOrDirectory("C:\\S0000001.TXN", "L:\\S0000001.TXN"), 0);
+  EXPECT_FALSE(PathExists("C:\\S0000001.TXN"));
+  EXPECT_EQ(ReadHostFile(Host("L:\\S0000001.TXN")), "log extent");
+  ASSERT_EQ(CreateOneDirectory("C:\\folder"), 0);
+  EXPECT_EQ(MoveFileOrDirectory("C:\\folder", "L:\\folder"), 17);
+  fs::remove_all(pattern);
+}
+
 TEST_F(FilesTest, MoveOntoItselfInOtherCaseChangesTheCase) {
   ASSERT_EQ(WriteFileAtomic("C:\\recent", "x"), 0);
   EXPECT_EQ(MoveFileOrDirectory("C:\\recent", "C:\\RECENT"), 0);

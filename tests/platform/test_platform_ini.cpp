@@ -63,6 +63,13 @@ TEST_F(IniTest, ReadIsCaseInsensitiveAndTrimmed) {
   EXPECT_EQ(ReadIniValue("C:\\Windows\\absent.ini", "Notes", "Directory"), std::nullopt);
 }
 
+TEST_F(IniTest, ByteOrderMarkDoesNotHideTheFirstSection) {
+  WriteHostFile(Host("C:\\Windows\\notes.ini"), "\xEF\xBB\xBF[Notes]\r\nDirectory=D:\\Data\r\n");
+  EXPECT_EQ(ReadIniValue("C:\\Windows\\notes.ini", "Notes", "Directory"), "D:\\Data");
+  ASSERT_TRUE(WriteIniValue("C:\\Windows\\notes.ini", "Notes", "Directory", "E:\\Data"));
+  EXPECT_EQ(ReadHostFile(Host("C:\\Windows\\notes.ini")), "\xEF\xBB\xBF[Notes]\r\nDirectory=E:\\Data\r\n");
+}
+
 TEST_F(IniTest, ValuesCannotInjectLines) {
   EXPECT_FALSE(WriteIniValue("C:\\Windows\\omb.ini", "NOTES", "K", "v\r\n[Evil]\r\nX=1"));
   EXPECT_FALSE(WriteIniValue("C:\\Windows\\omb.ini", "NOTES", "K=J", "v"));

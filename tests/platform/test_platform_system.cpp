@@ -51,6 +51,14 @@ TEST(FileTimeTest, KnownInstants) {
   EXPECT_EQ(SystemTimeToFileTime(leap), FileTimeFromUnixNanos(nanos));
 }
 
+TEST(FileTimeTest, OutOfRangeValuesAreRefused) {
+  EXPECT_EQ(SystemTimeToFileTime({1600, 12, 0, 31, 0, 0, 0, 0}), 0u);
+  EXPECT_EQ(SystemTimeToFileTime({2026, 13, 0, 1, 0, 0, 0, 0}), 0u);
+  EXPECT_EQ(SystemTimeToFileTime({2026, 1, 0, 1, 24, 0, 0, 0}), 0u);
+  EXPECT_EQ(SystemTimeToFileTime({2000000000, 1, 0, 1, 0, 0, 0, 0}), 0u);
+  EXPECT_EQ(FileTimeToSystemTime(~0ull).year, 0);
+}
+
 TEST(FileTimeTest, NowIsNearTheSystemClock) {
   auto unixNow = std::chrono::system_clock::now().time_since_epoch();
   uint64_t expected = FileTimeFromUnixNanos(std::chrono::duration_cast<std::chrono::nanoseconds>(unixNow).count());

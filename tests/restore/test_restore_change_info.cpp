@@ -1,4 +1,5 @@
 // Applying the change information saved at backup time to restored databases.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,8 @@ struct ApplyFailure {
   const char* message;
 };
 
+void PrintTo(const ApplyFailure& failure, std::ostream* out) { *out << NotesMethodName(failure.method); }
+
 class ApplyFailureTest : public ApplyChangeInfoTest,
                          public ::testing::WithParamInterface<ApplyFailure> {};
 
@@ -137,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
         ApplyFailure{NotesMethod::ApplyChangeInfo,
                      "ERROR: Cannot apply change information to restore database: "},
         ApplyFailure{NotesMethod::ApplyChangeInfoEnd,
-                     "ERROR: Cannot end the application of change information to restore database: "}));
+                     "ERROR: Cannot end the application of change information to restore database: "}),
+    [](const ::testing::TestParamInfo<ApplyFailure>& info) {
+      return std::string(NotesMethodName(info.param.method));
+    });
 
 TEST_F(ApplyChangeInfoTest, FailedApplyStillReleasesTheApplyContext) {
   WriteChangeInfo("a.nsf", "aaa", 3, 0);

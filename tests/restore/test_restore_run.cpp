@@ -1,6 +1,7 @@
 // The restore run end to end against the fake runtime and storage: the
 // texts, the event entry, the report and the lock on every way out.
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,8 @@ struct InjectedFailure {
   bool volumeReverted;         // "Snapshot restored." was reached
 };
 
+void PrintTo(const InjectedFailure& failure, std::ostream* out) { *out << failure.name; }
+
 class RestoreFailureTest : public RunRestoreTest, public ::testing::WithParamInterface<InjectedFailure> {};
 
 TEST_P(RestoreFailureTest, FailureIsReportedEverywhere) {
@@ -309,6 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NotesFailure("ArchiveFirst", NotesMethod::ArchiveFirst, false,
                      "UP TO THE MINUTE restore is not possible\r\n", false),
+        NotesFailure("ArchiveNext", NotesMethod::ArchiveNext, false,
+                     "ERROR: Could not determine the current transaction log extent.\r\n", false),
         NotesFailure("ApplyChangeInfoStart", NotesMethod::ApplyChangeInfoStart, false,
                      "ERROR: Could not activate 'apply change info mode' to restored database:  "
                      "D:\\Lotus\\Domino\\Data\\mail\\a.nsf",
@@ -330,6 +335,22 @@ INSTANTIATE_TEST_SUITE_P(
         StorageFailure("RestoreSnapShot", FakeStorage::Method::RestoreSnapShot,
                        "ERROR: Restore SnapShot failed.\r\n")),
     [](const ::testing::TestParamInfo<InjectedFailure>& info) { return std::string(info.param.name); });
+
+// The databases are only touched at a point in time: a runtime that refuses
+// them does not make the restore fail.
+TEST_F(RunRestoreTest, PointInTimeTouchFailuresDoNotFailTheRun) {
+  for (NotesMethod method : {NotesMethod::OpenDb, NotesMethod::ReadDbInfoBlock,
+                             NotesMethod::WriteDbInfoBlock, NotesMethod::CloseDb}) {
+    notes_.FailCall(method, 0, 4321);
+  }
+  SetUpServer();
+  restore::RestoreJob job = MakeJob(true);
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, 0) << outcome.text;
+  ExpectEvent(outcome, kEventRestoreDone, Strings("POINT IN TIME"));
+  EXPECT_NE(Where(outcome.text, "SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos);
+  EXPECT_TRUE(RunLockFree());
+}
 
 TEST_F(RunRestoreTest, FailedRestoreOfTheVolumeStillRecordsTheCurrentRequest) {
   SetUpServer();

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ctime>
-#include <regex>
 
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
@@ -29,6 +28,15 @@ constexpr const char* kSeries = "0badcafe";
 std::string DayName(const std::string& server, int month, int day) {
   return "dominosnap__HOST__" + server + "__" + std::to_string(month) + "-" + std::to_string(day) +
          "-2003_0.0.0";
+}
+
+// A deletion report that names no snapshot: a time stamp, the title and
+// the count 0.
+bool IsEmptyDeletionReport(const std::string& text) {
+  const std::string rest = "  Deletion Report\r\n\r\n\r\n\r\nDeleted 0 snapshots.";
+  const size_t title = text.find(rest);
+  if (title == std::string::npos || title + rest.size() != text.size() || title == 0) return false;
+  return text.substr(0, title).find_first_not_of("0123456789/: ") == std::string::npos;
 }
 
 class DeletionTest : public test::MachineTest {
@@ -110,8 +118,7 @@ TEST_F(DeletionTest, KeepCountAtOrAboveTheServersSnapshotsDeletesNothingButRepor
   EXPECT_TRUE(OutputHas("Preparing to delete snapshots in excess of 2\r\n"));
   const auto reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(std::regex_match(reports[0], std::regex(R"(\d+/\d+/\d{4} \d\d:\d\d:\d\d:\d+  Deletion Report\r\n\r\n\r\n\r\nDeleted 0 snapshots\.)")))
-      << reports[0];
+  EXPECT_TRUE(IsEmptyDeletionReport(reports[0])) << reports[0];
 }
 
 TEST_F(DeletionTest, OldestSnapshotsBeyondTheKeepCountGoWithTheirDirectories) {

@@ -20,6 +20,28 @@
 
 namespace omb::test {
 
+// Every entry below a folder as "relative path:kind:content", sorted.
+inline std::vector<std::string> DescribeTree(const std::filesystem::path& folder) {
+  std::vector<std::string> lines;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
+    std::string relative = std::filesystem::relative(it->path(), folder).string();
+    if (it->is_symlink()) {
+      lines.push_back(relative + ":link:" + std::filesystem::read_symlink(it->path()).string());
+    } else if (it->is_directory()) {
+      lines.push_back(relative + ":dir");
+    } else if (it->is_fifo()) {
+      lines.push_back(relative + ":fifo");
+    } else {
+      std::ifstream in(it->path(), std::ios::binary);
+      std::string content((std::istreambuf_iterator<char>(in)), {});
+      lines.push_back(relative + ":file:" + content);
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
 class FilerTest : public MachineTest {
  protected:
   void SetUp() override {
@@ -52,24 +74,7 @@ class FilerTest : public MachineTest {
     return names;
   }
 
-  // Every entry below a folder as "relative path:kind:content", sorted.
-  static std::vector<std::string> Describe(const std::filesystem::path& folder) {
-    std::vector<std::string> lines;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder); it != std::filesystem::recursive_directory_iterator(); ++it) {
-      std::string relative = std::filesystem::relative(it->path(), folder).string();
-      if (it->is_symlink()) {
-        lines.push_back(relative + ":link:" + std::filesystem::read_symlink(it->path()).string());
-      } else if (it->is_directory()) {
-        lines.push_back(relative + ":dir");
-      } else {
-        std::ifstream in(it->path(), std::ios::binary);
-        std::string content((std::istreambuf_iterator<char>(in)), {});
-        lines.push_back(relative + ":file:" + content);
-      }
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
-  }
+  static std::vector<std::string> Describe(const std::filesystem::path& folder) { return DescribeTree(folder); }
 
   std::unique_ptr<storage::SnapshotInterface> snapshots_;
 };

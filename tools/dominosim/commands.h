@@ -12,7 +12,7 @@ int InitCommand(const std::vector<std::string>& words);
 int WriteCommand(const std::vector<std::string>& words);
 int ChecksumCommand(const std::vector<std::string>& words);
 int DamageCommand(const std::vector<std::string>& words);
-int ServeCommand(const std::vector<std::string>& words, const char* argv0);
+int ServeCommand(const std::vector<std::string>& words);
 int InfoCommand(const std::vector<std::string>& words);
 
 // A mail document: a subject naming its server, database and tag, and a

@@ -216,17 +216,16 @@ void CreateDatabases(const InitPlan& plan, const ServerSetup& server,
   const std::string shortName = "Mail" + std::to_string(server.number);
   std::vector<notes::Note> directory{ServersView()};
   for (const ServerSetup& other : all) directory.push_back(ServerDocument(other.number, other.logSetting));
-  check(runtime.CreateDatabase("names.nsf", true, "Acme's Directory", directory), "create names.nsf");
-  check(runtime.CreateDatabase("mail.ntf", true, "Mail template", Documents(shortName, "mail.ntf", 2)),
-        "create mail.ntf");
-  check(runtime.CreateDatabase("nolog.nsf", false, "Not logged", Documents(shortName, "nolog.nsf", 3)),
-        "create nolog.nsf");
+  std::vector<notes::Runtime::DatabaseSpec> specs{
+      {"names.nsf", true, "Acme's Directory", directory},
+      {"mail.ntf", true, "Mail template", Documents(shortName, "mail.ntf", 2)},
+      {"nolog.nsf", false, "Not logged", Documents(shortName, "nolog.nsf", 3)},
+  };
   for (int i = 1; i <= plan.databases; ++i) {
     const std::string name = "mail\\user" + std::to_string(i) + ".nsf";
-    check(runtime.CreateDatabase(name, true, "Mail of user " + std::to_string(i),
-                                 Documents(shortName, name, 5)),
-          "create " + name);
+    specs.push_back({name, true, "Mail of user " + std::to_string(i), Documents(shortName, name, 5)});
   }
+  check(runtime.CreateDatabases(std::move(specs)), "create the databases of server " + shortName);
   runtime.TermRuntime();
 }
 

@@ -21,13 +21,13 @@ constexpr const char* kUsage =
     "  serve --server N\n"
     "  info\n";
 
-int Dispatch(const std::string& command, const std::vector<std::string>& words, const char* argv0) {
+int Dispatch(const std::string& command, const std::vector<std::string>& words) {
   using namespace omb::dominosim;
   if (command == "init") return InitCommand(words);
   if (command == "write") return WriteCommand(words);
   if (command == "checksum") return ChecksumCommand(words);
   if (command == "damage") return DamageCommand(words);
-  if (command == "serve") return ServeCommand(words, argv0);
+  if (command == "serve") return ServeCommand(words);
   if (command == "info") return InfoCommand(words);
   throw UsageError("unknown command \"" + command + "\" (try dominosim help)");
 }
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    return Dispatch(command, std::vector<std::string>(argv + 2, argv + argc), argv[0]);
+    return Dispatch(command, std::vector<std::string>(argv + 2, argv + argc));
   } catch (const omb::dominosim::UsageError& error) {
     Complain(error.what());
     return 2;

@@ -52,11 +52,18 @@ fs::path ServerProgramCopy() {
 
 }  // namespace
 
-int ServeCommand(const std::vector<std::string>& words, const char* /*argv0*/) {
+int ServeCommand(const std::vector<std::string>& words) {
   const Args args(words, {"server"}, {});
   if (!args.Has("server")) throw UsageError("option --server is required");
   const int number = args.Number("server", 1, 1, 8);
   const ServerPlace place = ServerByNumber(number);
+  // Stop signals wait until the server is ready for them; the mask is kept
+  // across the re-execution, so one sent early is held, not lost.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  ::sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   if (!RunningAsServerProgram()) {
     const fs::path program = ServerProgramCopy();
     if (program.empty()) {
@@ -71,11 +78,6 @@ int ServeCommand(const std::vector<std::string>& words, const char* /*argv0*/) {
     return 1;
   }
   ::prctl(PR_SET_NAME, kServerProgram, 0, 0, 0);
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  ::sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   notes::Runtime runtime;
   const notes::Status status = runtime.InitRuntime({"=" + place.notesIni});
   if (status != notes::kNoError) {
