@@ -179,6 +179,33 @@ TEST_F(BackupRestoreTest, MissingExtentFailsWithTheIndexOfTheDatabaseThatNeedsIt
   EXPECT_EQ(failing, 0u);
 }
 
+TEST_F(BackupRestoreTest, QuietDatabaseNeedsNoExtentOlderThanItsBackup) {
+  Start();
+  ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", Docs("old", 3)), kNoError);
+  ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("early", 2)), kNoError);
+  // Another database fills several extents, which are archived away.
+  ASSERT_EQ(runtime_.CreateDatabase("E:\\Data\\busy.nsf", true, "busy", {}), kNoError);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(runtime_.AddDocuments("E:\\Data\\busy.nsf", Docs("b", 20)), 0);
+  ASSERT_GE(ArchiveInto(root_ / "gone").size(), 2u);
+
+  Handle db = 0;
+  uint32_t context = 0;
+  DbLogInfo info;
+  ASSERT_EQ(StartBackup(db, context), kNoError);
+  ASSERT_EQ(runtime_.GetDbLogInfo(db, info), kNoError);
+  CopyTree(Host("E:\\"), snapshot_);
+  ASSERT_EQ(runtime_.BackupStop(db, context), kNoError);
+  ASSERT_EQ(runtime_.BackupEnd(db, context, kBackupEndNormal), kNoError);
+  ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("later", 1)), kNoError);
+
+  CopyTree(snapshot_, Host("E:\\"));
+  int calls = 0;
+  uint32_t failing = 0;
+  ASSERT_EQ(runtime_.Recover(NameBuffer({kDb}), FromArchives({}, &calls), 1, failing), kNoError);
+  EXPECT_EQ(calls, 0) << "extents before " << info.logExtent << " are not needed";
+  EXPECT_EQ(Subjects(kDb).size(), 6u);
+}
+
 TEST_F(BackupRestoreTest, AbortedBackupDropsTheChangeInformation) {
   Start();
   ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", {}), kNoError);
