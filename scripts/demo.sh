@@ -6,12 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TESTS=OFF -DOMB_BENCH=OFF
+scripts/build.sh build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TESTS=OFF -DOMB_BENCH=OFF
 
 export OMB_MACHINE="$PWD/demo-machine"
 export OMB_CLOSE_DELAY=0
-omb=build/cli/omb
-sim=build/tools/dominosim/dominosim
+omb=build-demo/cli/omb
+sim=build-demo/tools/dominosim/dominosim
 rm -rf "$OMB_MACHINE"
 
 step() { printf '\n=== %s\n' "$*"; }
