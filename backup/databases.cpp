@@ -185,6 +185,14 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
   notes::NotesApi& api = notes::Api();
   int unlogged = 0;
   for (DatabaseRecord& record : list) {
+    // A database that cannot be put in backup mode is closed again and
+    // leaves the run with the error that stopped it.
+    const auto giveUp = [&](const std::string& error, notes::Status status) {
+      Emit(out, error);
+      record.inBackup = false;
+      api.CloseDb(record.handle);
+      return status;
+    };
     notes::Status status = api.OpenDb(record.path, record.handle);
     record.lastStatus = status;
     if (status != 0) {
@@ -197,11 +205,9 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
     status = api.GetDbLogInfo(record.handle, info);
     record.lastStatus = status;
     if (status != 0) {
-      Emit(out, "ERROR: Could not obtain log information for " + record.path + " \r\n" + StatusText(status) +
-                    "\r\n");
-      record.inBackup = false;
-      api.CloseDb(record.handle);
-      return status;
+      return giveUp("ERROR: Could not obtain log information for " + record.path + " \r\n" + StatusText(status) +
+                        "\r\n",
+                    status);
     }
     record.logged = info.logged;
     record.logId = info.logId;
@@ -210,11 +216,9 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
     status = api.BackupStart(record.handle, record.context, record.fileSizeLow, record.fileSizeHigh);
     record.lastStatus = status;
     if (status != 0) {
-      Emit(out, "ERROR: Cannot place database : " + record.path + " in backup mode.\r\n" + StatusText(status) +
-                    "\r\nPlease restart your computer and try again.\r\n");
-      record.inBackup = false;
-      api.CloseDb(record.handle);
-      return status;
+      return giveUp("ERROR: Cannot place database : " + record.path + " in backup mode.\r\n" + StatusText(status) +
+                        "\r\nPlease restart your computer and try again.\r\n",
+                    status);
     }
     Trace("backuping up db: " + record.path + "\r\n");
     if (!record.logged && ++unlogged < 20) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/files.h"
+#include "platform/posix_io.h"
 #include "platform/system.h"
 
 namespace omb {
@@ -48,23 +49,10 @@ std::atomic<int>& ConsoleDescriptor() {
 }
 [[maybe_unused]] const int kConsoleTakenAtStart = ConsoleDescriptor().load();
 
-bool WriteAllBytes(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 void WriteToConsole(ProgressSink& sink) {
   sink.consoleOpen = true;  // the console is opened once and reused
   int fd = ConsoleDescriptor().load();
-  if (fd >= 0) WriteAllBytes(fd, sink.text.data(), sink.text.size());
+  if (fd >= 0) platform::WriteAll(fd, sink.text.data(), sink.text.size());
 }
 
 // Steps of one delivery; the caller holds the emit lock.
@@ -132,7 +120,7 @@ void Trace(std::string_view text) {
   std::lock_guard<std::mutex> lock(traceMutex);
   int fd = ::open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  WriteAllBytes(fd, text.data(), text.size());
+  platform::WriteAll(fd, text.data(), text.size());
   ::close(fd);
 }
 

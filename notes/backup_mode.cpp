@@ -28,12 +28,10 @@ uint32_t RandomContext() {
 
 Status Runtime::BackupStart(Handle db, uint32_t& context, uint32_t& sizeLow, uint32_t& sizeHigh) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
-  if (!lock) return kErrFileWrite;
+  OpenDatabase* open = nullptr;
+  std::unique_ptr<FileLock> lock;
   Database current;
-  if (const Status status = LoadDatabase(open->host, current)) return status;
+  if (const Status status = LoadDbLocked(db, open, lock, current)) return status;
   // The file holds every log record of this database written so far, so
   // its roll-forward point moves up to the log's end: a restore of this
   // file needs no extent older than the current one.
@@ -63,20 +61,18 @@ Status Runtime::CheckBackup(OpenDatabase& open, uint32_t context) {
 
 Status Runtime::BackupStop(Handle db, uint32_t context) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
   // Under the database lock, so no writer is half-way through recording.
-  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
-  if (!lock) return kErrFileWrite;
+  OpenDatabase* open = nullptr;
+  std::unique_ptr<FileLock> lock;
+  if (const Status status = FindDbLocked(db, open, lock)) return status;
   return BackupJournal(open->host).Stop(context);
 }
 
 Status Runtime::BackupEnd(Handle db, uint32_t context, uint32_t /*flags*/) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
-  if (!lock) return kErrFileWrite;
+  OpenDatabase* open = nullptr;
+  std::unique_ptr<FileLock> lock;
+  if (const Status status = FindDbLocked(db, open, lock)) return status;
   // A normal end and an abort both drop the journal; only a normal end
   // follows a complete read of the change information.
   changeReadOffsets_.erase(context);

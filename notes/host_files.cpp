@@ -11,6 +11,7 @@
 #include "notes/codec.h"
 #include "notes/status.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace omb::notes {
 
@@ -23,25 +24,12 @@ fs::path TempNameFor(const fs::path& host) {
                                std::to_string(g_tempCounter++) + ".tmp");
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 // Writes a temporary file; fsyncs it when asked. Returns false on failure
 // (the temporary file is removed then).
 bool WriteTemp(const fs::path& temp, const std::string& bytes, bool sync) {
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size());
   if (ok && sync) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (!ok) ::unlink(temp.c_str());
@@ -172,7 +160,7 @@ Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& da
 bool AppendDurably(const fs::path& host, const std::string& bytes) {
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   return ok;
 }

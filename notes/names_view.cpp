@@ -29,9 +29,8 @@ std::string ItemOr(const Note& note, std::string_view name) {
 
 Status Runtime::FindDesignNote(Handle db, const std::string& name, NoteId& id) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  if (const Status status = Refresh(*open)) return status;
+  OpenDatabase* open = nullptr;
+  if (const Status status = FindFreshDb(db, open)) return status;
   for (const auto& [noteId, note] : open->db.notes) {
     if (note.noteClass == kClassView && platform::EqualsNoCase(ItemOr(note, "$TITLE"), name)) {
       id = noteId;
@@ -43,9 +42,8 @@ Status Runtime::FindDesignNote(Handle db, const std::string& name, NoteId& id) {
 
 Status Runtime::OpenCollection(Handle db, NoteId view, Handle& collection) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  if (const Status status = Refresh(*open)) return status;
+  OpenDatabase* open = nullptr;
+  if (const Status status = FindFreshDb(db, open)) return status;
   const Note* design = FindView(open->db, view);
   if (!design) return kErrNoDesignNote;
   const std::string form = ItemOr(*design, "$SelectForm");
@@ -111,9 +109,8 @@ Status Runtime::CreateNote(Handle db, Handle& note) {
 
 Status Runtime::OpenNote(Handle db, NoteId id, Handle& note) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  if (const Status status = Refresh(*open)) return status;
+  OpenDatabase* open = nullptr;
+  if (const Status status = FindFreshDb(db, open)) return status;
   auto found = open->db.notes.find(id);
   if (found == open->db.notes.end()) return kErrNoteNotFound;
   note = nextHandle_++;

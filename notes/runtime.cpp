@@ -157,6 +157,25 @@ Runtime::OpenDatabase* Runtime::FindDb(Handle db) {
   return found == dbs_.end() ? nullptr : &found->second;
 }
 
+Status Runtime::FindFreshDb(Handle db, OpenDatabase*& open) {
+  open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  return Refresh(*open);
+}
+
+Status Runtime::FindDbLocked(Handle db, OpenDatabase*& open, std::unique_ptr<FileLock>& lock) {
+  open = FindDb(db);
+  if (!open) return kErrBadHandle;
+  lock = FileLock::Acquire("db-" + PathKey(open->host));
+  return lock ? kNoError : kErrFileWrite;
+}
+
+Status Runtime::LoadDbLocked(Handle db, OpenDatabase*& open, std::unique_ptr<FileLock>& lock,
+                             Database& current) {
+  if (const Status status = FindDbLocked(db, open, lock)) return status;
+  return LoadDatabase(open->host, current);
+}
+
 Status Runtime::Refresh(OpenDatabase& open) {
   FileStamp stamp;
   if (!StampOf(open.host, stamp)) return kErrFileNotFound;
@@ -188,9 +207,8 @@ Status Runtime::CloseDb(Handle db) {
 
 Status Runtime::GetDbLogInfo(Handle db, DbLogInfo& info) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  if (const Status status = Refresh(*open)) return status;
+  OpenDatabase* open = nullptr;
+  if (const Status status = FindFreshDb(db, open)) return status;
   info = DbLogInfo{};
   info.instanceId = open->db.header.instanceId;
   if (!LogsFor(open->db)) return kNoError;
@@ -204,21 +222,18 @@ Status Runtime::GetDbLogInfo(Handle db, DbLogInfo& info) {
 
 Status Runtime::ReadDbInfoBlock(Handle db, std::array<char, 128>& block) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  if (const Status status = Refresh(*open)) return status;
+  OpenDatabase* open = nullptr;
+  if (const Status status = FindFreshDb(db, open)) return status;
   block = open->db.header.infoBlock;
   return kNoError;
 }
 
 Status Runtime::WriteDbInfoBlock(Handle db, const std::array<char, 128>& block) {
   std::lock_guard guard(mutex_);
-  OpenDatabase* open = FindDb(db);
-  if (!open) return kErrBadHandle;
-  auto lock = FileLock::Acquire("db-" + PathKey(open->host));
-  if (!lock) return kErrFileWrite;
+  OpenDatabase* open = nullptr;
+  std::unique_ptr<FileLock> lock;
   Database current;
-  if (const Status status = LoadDatabase(open->host, current)) return status;
+  if (const Status status = LoadDbLocked(db, open, lock, current)) return status;
   current.header.infoBlock = block;
   return SaveDatabase(open->host, current);
 }

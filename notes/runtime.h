@@ -138,6 +138,14 @@ class Runtime : public NotesApi {
   TransactionLog Log() const;
   OpenDatabase* FindDb(Handle db);
   Status Refresh(OpenDatabase& open);
+  // The open database of a handle, reloaded first when its file changed.
+  Status FindFreshDb(Handle db, OpenDatabase*& open);
+  // The open database of a handle with its file lock taken into `lock`, so
+  // the caller can read and rewrite the file without a concurrent writer.
+  Status FindDbLocked(Handle db, OpenDatabase*& open, std::unique_ptr<FileLock>& lock);
+  // FindDbLocked, then the database as its file holds it now, for a
+  // read-modify-write under the lock.
+  Status LoadDbLocked(Handle db, OpenDatabase*& open, std::unique_ptr<FileLock>& lock, Database& current);
   Status CommitLocked(const std::filesystem::path& host, Database& db,
                       std::vector<ChangeRecord>& changes);
   Status Commit(const std::filesystem::path& host, std::vector<ChangeRecord>& changes,

@@ -210,10 +210,15 @@ Status TransactionLog::LoadLocked(LogControl& control) {
   return status;
 }
 
-Status TransactionLog::Load(LogControl& control) {
-  auto lock = FileLock::Acquire(LockName());
+Status TransactionLog::LockAndLoad(std::unique_ptr<FileLock>& lock, LogControl& control) {
+  lock = FileLock::Acquire(LockName());
   if (!lock) return kErrFileWrite;
   return LoadLocked(control);
+}
+
+Status TransactionLog::Load(LogControl& control) {
+  std::unique_ptr<FileLock> lock;
+  return LockAndLoad(lock, control);
 }
 
 Status TransactionLog::OpenCurrent(const LogControl& control, int& fd, uint64_t& lastLsn,
@@ -271,10 +276,9 @@ Status TransactionLog::Roll(LogControl& control, uint64_t nextLsn) {
 }
 
 Status TransactionLog::Append(std::vector<ChangeRecord>& records) {
-  auto lock = FileLock::Acquire(LockName());
-  if (!lock) return kErrFileWrite;
+  std::unique_ptr<FileLock> lock;
   LogControl control;
-  Status status = LoadLocked(control);
+  Status status = LockAndLoad(lock, control);
   if (status != kNoError) return status;
   int fd = -1;
   uint64_t lastLsn = 0, end = 0;
@@ -308,10 +312,9 @@ Status TransactionLog::Append(std::vector<ChangeRecord>& records) {
 }
 
 Status TransactionLog::LastLsn(uint64_t& lsn) {
-  auto lock = FileLock::Acquire(LockName());
-  if (!lock) return kErrFileWrite;
+  std::unique_ptr<FileLock> lock;
   LogControl control;
-  Status status = LoadLocked(control);
+  Status status = LockAndLoad(lock, control);
   if (status != kNoError) return status;
   int fd = -1;
   uint64_t end = 0;
@@ -321,10 +324,9 @@ Status TransactionLog::LastLsn(uint64_t& lsn) {
 }
 
 Status TransactionLog::MarkArchived(const LogId& logId, uint32_t number) {
-  auto lock = FileLock::Acquire(LockName());
-  if (!lock) return kErrFileWrite;
+  std::unique_ptr<FileLock> lock;
   LogControl control;
-  const Status status = LoadLocked(control);
+  const Status status = LockAndLoad(lock, control);
   if (status != kNoError) return status;
   if (logId != control.logId) return kErrLogIdMismatch;
   auto entry = std::find_if(control.extents.begin(), control.extents.end(),

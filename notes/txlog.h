@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "notes/database.h"
+#include "notes/host_files.h"
 
 namespace omb::notes {
 
@@ -73,6 +75,8 @@ class TransactionLog {
  private:
   std::string LockName() const;
   Status LoadLocked(LogControl& control);
+  // Takes the log's lock into `lock` and loads the control file under it.
+  Status LockAndLoad(std::unique_ptr<FileLock>& lock, LogControl& control);
   Status SaveControl(const LogControl& control) const;
   Status StartExtent(const LogControl& control, uint32_t number, uint64_t firstLsn) const;
   Status OpenCurrent(const LogControl& control, int& fd, uint64_t& lastLsn, uint64_t& end) const;

@@ -23,6 +23,7 @@
 
 #include "platform/host_io.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "platform/system.h"
 
 namespace omb::platform {
@@ -91,21 +92,6 @@ int OpenRetrying(const fs::path& host, int flags, mode_t mode = 0666) {
     fd = ::open(host.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-// Writes everything or fails; regular files only return short counts on
-// errors such as a full disk, which the next call then reports.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
 }
 
 std::string ToTextMode(std::string_view text) {

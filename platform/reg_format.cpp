@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace omb::platform::detail {
 
@@ -12,60 +13,6 @@ namespace {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr size_t kHexBytesPerLine = 25;
-
-void AppendUtf8(std::string& out, uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
-
-void AppendUtf16Le(std::string& out, uint32_t codePoint) {
-  auto unit = [&out](uint32_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-  };
-  if (codePoint < 0x10000) {
-    unit(codePoint);
-  } else {
-    codePoint -= 0x10000;
-    unit(0xD800 + (codePoint >> 10));
-    unit(0xDC00 + (codePoint & 0x3FF));
-  }
-}
-
-// Decodes one UTF-8 sequence at `i`; a byte that does not start a valid
-// sequence stands for itself (as Latin-1), so narrow ANSI text survives.
-uint32_t NextCodePoint(std::string_view text, size_t& i) {
-  auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
-  unsigned char lead = byte(i);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-  if (length <= 1 || i + length > text.size()) {
-    ++i;
-    return lead;
-  }
-  uint32_t codePoint = lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return lead;
-    }
-    codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
-  }
-  i += length;
-  return codePoint;
-}
 
 std::string_view TrimLeft(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -253,31 +200,24 @@ std::string FormatEntry(const RegEntry& entry) {
 }  // namespace
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  auto unitAt = [&bytes](size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
-           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-  };
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    uint32_t unit = unitAt(i);
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-      uint32_t low = unitAt(i + 2);
-      if (low >= 0xDC00 && low < 0xE000) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    AppendUtf8(out, (unit >= 0xD800 && unit < 0xE000) ? 0xFFFD : unit);
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   }
-  return out;
+  return Utf16ToUtf8(units);
 }
 
+// Text read from a file without a BOM may be ANSI rather than UTF-8; bytes
+// that are not well-formed UTF-8 are kept as Latin-1 characters, not lost.
 std::string Utf8ToUtf16Le(std::string_view text) {
+  const std::u16string units = Utf8ToUtf16(text, InvalidUtf8::Latin1);
   std::string out;
-  out.reserve(text.size() * 2);
-  for (size_t i = 0; i < text.size();) AppendUtf16Le(out, NextCodePoint(text, i));
+  out.reserve(units.size() * 2);
+  for (char16_t unit : units) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+  }
   return out;
 }
 

@@ -42,6 +42,18 @@ NewFileResult WriteNewFile(const std::string& stagingFolder, const std::string& 
   return moved == kAlreadyExists ? NewFileResult::Exists : NewFileResult::CreateFailed;
 }
 
+NewFileOutcome WriteFirstFreeFile(const std::string& stagingFolder, unsigned count,
+                                  const std::function<std::string(unsigned)>& candidate,
+                                  std::string_view bytes) {
+  NewFileOutcome outcome;
+  for (unsigned index = 0; index < count; ++index) {
+    outcome.path = candidate(index);
+    outcome.result = WriteNewFile(stagingFolder, outcome.path, bytes);
+    if (outcome.result != NewFileResult::Exists) return outcome;
+  }
+  return outcome;
+}
+
 bool CreateFolderPath(const std::string& path) {
   if (path.empty()) return false;
   // Skip the root ("X:\"); create each later component from the left.

@@ -198,19 +198,18 @@ std::string ReportStore::WriteTemporaryCopy(const std::string& text) {
   const std::string folder = platform::TempDirectory();
   CreateFolderPath(folder);
   const unsigned start = static_cast<unsigned>(platform::NowFileTime() / 10000);
-  for (unsigned offset = 0; offset < kTempNumberCount; ++offset) {
-    const unsigned number = (start + offset) % kTempNumberCount + 1;
-    const std::string path = TempFileName(number);
-    switch (WriteNewFile(folder, path, text)) {
-      case NewFileResult::Created:
-        return path;
-      case NewFileResult::Exists:
-        continue;
-      case NewFileResult::CreateFailed:
-        throw FileHandleCreationFailure(path);
-      case NewFileResult::WriteFailed:
-        throw FileHandleWriteFailure(path);
-    }
+  const NewFileOutcome outcome = WriteFirstFreeFile(
+      folder, kTempNumberCount,
+      [start](unsigned offset) { return TempFileName((start + offset) % kTempNumberCount + 1); }, text);
+  switch (outcome.result) {
+    case NewFileResult::Created:
+      return outcome.path;
+    case NewFileResult::CreateFailed:
+      throw FileHandleCreationFailure(outcome.path);
+    case NewFileResult::WriteFailed:
+      throw FileHandleWriteFailure(outcome.path);
+    case NewFileResult::Exists:
+      break;
   }
   throw FileHandleCreationFailure(TempFileName(start));
 }

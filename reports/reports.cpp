@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kFolderBufferSize = 260;
 
 // Same-second reports get "_2" ... up to this suffix; past it saving fails.
-constexpr int kMaxNameSuffix = 999;
+constexpr unsigned kMaxNameSuffix = 999;
 
 constexpr const char* kCategoryFolders[kCategoryCount] = {"Configure", "Backup", "Restore",
                                                           "Delete Snapshot"};
@@ -109,20 +109,23 @@ std::string SaveReport(const std::string& categoryFolder, const std::string& tex
   const std::string folder = GetReportFolder();
   const std::string fileName = ReportFileName();
   const std::string firstPath = ReportPath(folder, categoryFolder, fileName);
-  for (int n = 1; n <= kMaxNameSuffix; ++n) {
-    const std::string path = ReportPath(folder, categoryFolder, WithSuffix(fileName, n));
-    switch (WriteNewFile(folder, path, text)) {
-      case NewFileResult::Created:
-        return path;
-      case NewFileResult::Exists:
-        continue;
-      case NewFileResult::CreateFailed:
-        ShowSaveFailure(categoryFolder, "Unable to open " + path);
-        return "";
-      case NewFileResult::WriteFailed:
-        ShowSaveFailure(categoryFolder, "Unable to write to " + path);
-        return "";
-    }
+  const NewFileOutcome outcome = WriteFirstFreeFile(
+      folder, kMaxNameSuffix,
+      [&](unsigned index) {
+        return ReportPath(folder, categoryFolder, WithSuffix(fileName, static_cast<int>(index) + 1));
+      },
+      text);
+  switch (outcome.result) {
+    case NewFileResult::Created:
+      return outcome.path;
+    case NewFileResult::CreateFailed:
+      ShowSaveFailure(categoryFolder, "Unable to open " + outcome.path);
+      return "";
+    case NewFileResult::WriteFailed:
+      ShowSaveFailure(categoryFolder, "Unable to write to " + outcome.path);
+      return "";
+    case NewFileResult::Exists:
+      break;
   }
   ShowSaveFailure(categoryFolder, "Unable to open " + firstPath);
   return "";

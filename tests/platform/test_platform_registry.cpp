@@ -102,6 +102,13 @@ TEST_F(RegistryTest, TypesSurviveARoundTrip) {
   EXPECT_FALSE(RegistryKeyExists("SOFTWARE\\T\\x"));
 }
 
+// Text that is not UTF-8 (ANSI, or a malformed sequence such as an overlong
+// NUL) is written character by character instead of being cut short.
+TEST_F(RegistryTest, NonUtf8TextIsKeptWhenStoredAsUtf16) {
+  ASSERT_TRUE(WriteRegistry("SOFTWARE\\T", "e", {RegType::ExpandString, "M\xFCller\xC0\x80x", 0}, true));
+  EXPECT_EQ(ReadRegistry("SOFTWARE\\T", "e")->text, "M\xC3\xBCller\xC3\x80\xC2\x80x");
+}
+
 TEST_F(RegistryTest, NamesWithLineBreaksAreRefused) {
   EXPECT_FALSE(WriteRegistry("SOFTWARE\\T", "a\r\n[HKEY_LOCAL_MACHINE\\X]", {RegType::Dword, "", 1}, true));
   EXPECT_FALSE(WriteRegistry("SOFTWARE\\T]\n\"x\"=\"y", "v", {RegType::Dword, "", 1}, true));

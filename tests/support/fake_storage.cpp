@@ -1,51 +1,14 @@
 #include "tests/support/fake_storage.h"
 
 #include <algorithm>
-#include <chrono>
+
+#include "platform/system.h"
 
 namespace omb::test {
 
 namespace {
 
 using storage::HRESULT;
-
-// Names crossing the fake are plain ASCII in tests; other code units are
-// encoded as UTF-8 so that nothing is lost in the call record.
-std::string Narrow(const std::u16string& text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      out += static_cast<char>(0xC0 | (unit >> 6));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (unit >> 12));
-      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string Widen(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80 || i + 1 >= text.size()) {
-      out += static_cast<char16_t>(lead);
-      i += 1;
-    } else if (lead < 0xE0 || i + 2 >= text.size()) {
-      out += static_cast<char16_t>(((lead & 0x1F) << 6) | (text[i + 1] & 0x3F));
-      i += 2;
-    } else {
-      out += static_cast<char16_t>(((lead & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) |
-                                   (text[i + 2] & 0x3F));
-      i += 3;
-    }
-  }
-  return out;
-}
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -57,23 +20,6 @@ bool SameName(const std::string& a, const std::string& b) {
 char DriveKey(const std::string& drive) { return drive.empty() ? '\0' : Upper(drive[0]); }
 
 constexpr uint64_t kTicksPerSecond = 10'000'000ULL;
-constexpr int64_t kDaysFrom1601To1970 = 134774;
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-uint64_t NowFileTimeUtc() {
-  const auto since1970 = std::chrono::system_clock::now().time_since_epoch();
-  const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100;
-  return static_cast<uint64_t>(ticks) + static_cast<uint64_t>(kDaysFrom1601To1970) * 86400 * kTicksPerSecond;
-}
 
 // The interfaces forward to the fake so that one place holds the state.
 class FakeSnapshotInterface : public storage::SnapshotInterface {
@@ -114,9 +60,8 @@ class FakeDiskInterface : public storage::DiskInterface {
 }  // namespace
 
 uint64_t FileTimeUtc(int year, int month, int day, int hour, int minute, int second) {
-  const int64_t days = DaysFromCivil(year, month, day) + kDaysFrom1601To1970;
-  const int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
-  return static_cast<uint64_t>(seconds) * kTicksPerSecond;
+  return platform::SystemTimeToFileTime(
+      {.year = year, .month = month, .day = day, .hour = hour, .minute = minute, .second = second});
 }
 
 // ---- set-up -------------------------------------------------------------------
@@ -166,7 +111,7 @@ std::vector<storage::SnapshotRecord> FakeStorage::Snapshots(char drive) const {
 
 std::vector<std::string> FakeStorage::Names(char drive) const {
   std::vector<std::string> names;
-  for (const auto& record : Snapshots(drive)) names.push_back(Narrow(record.name));
+  for (const auto& record : Snapshots(drive)) names.push_back(storage::FromUtf16(record.name));
   return names;
 }
 
@@ -216,10 +161,10 @@ HRESULT FakeStorage::CreateDiskInterface(std::unique_ptr<storage::DiskInterface>
 
 HRESULT FakeStorage::DoCreate(const std::u16string& drive, const std::u16string& name) {
   std::lock_guard lock(mutex_);
-  const std::string narrow = Narrow(name);
-  HRESULT hr = Enter(Method::CreateSnapShot, Narrow(drive), narrow);
+  const std::string narrow = storage::FromUtf16(name);
+  HRESULT hr = Enter(Method::CreateSnapShot, storage::FromUtf16(drive), narrow);
   if (storage::Failed(hr)) return hr;
-  Volume& volume = VolumeOf(Narrow(drive));
+  Volume& volume = VolumeOf(storage::FromUtf16(drive));
   if (FindName(volume, narrow) != volume.end()) return storage::HRESULT_ALREADY_EXISTS;
   volume.push_back({narrow, TakeCreationTime(), nextOrder_++});
   return storage::S_OK_;
@@ -227,20 +172,20 @@ HRESULT FakeStorage::DoCreate(const std::u16string& drive, const std::u16string&
 
 HRESULT FakeStorage::DoRestore(const std::u16string& drive, const std::vector<std::u16string>& names) {
   std::lock_guard lock(mutex_);
-  const std::string first = names.empty() ? std::string() : Narrow(names.front());
-  HRESULT hr = Enter(Method::RestoreSnapShot, Narrow(drive), first);
+  const std::string first = names.empty() ? std::string() : storage::FromUtf16(names.front());
+  HRESULT hr = Enter(Method::RestoreSnapShot, storage::FromUtf16(drive), first);
   if (storage::Failed(hr)) return hr;
-  Volume& volume = VolumeOf(Narrow(drive));
+  Volume& volume = VolumeOf(storage::FromUtf16(drive));
   return FindName(volume, first) == volume.end() ? storage::HRESULT_FILE_NOT_FOUND : storage::S_OK_;
 }
 
 HRESULT FakeStorage::DoDelete(const std::u16string& drive, const std::u16string& name, bool& deleted) {
   std::lock_guard lock(mutex_);
   deleted = false;
-  const std::string narrow = Narrow(name);
-  HRESULT hr = Enter(Method::DeleteSnapShot, Narrow(drive), narrow);
+  const std::string narrow = storage::FromUtf16(name);
+  HRESULT hr = Enter(Method::DeleteSnapShot, storage::FromUtf16(drive), narrow);
   if (storage::Failed(hr) || refuseDeletes_) return hr;
-  Volume& volume = VolumeOf(Narrow(drive));
+  Volume& volume = VolumeOf(storage::FromUtf16(drive));
   auto found = FindName(volume, narrow);
   if (found == volume.end()) return storage::HRESULT_FILE_NOT_FOUND;
   volume.erase(found);
@@ -251,11 +196,11 @@ HRESULT FakeStorage::DoDelete(const std::u16string& drive, const std::u16string&
 HRESULT FakeStorage::DoRename(const std::u16string& drive, const std::u16string& current,
                               const std::u16string& renamed) {
   std::lock_guard lock(mutex_);
-  const std::string from = Narrow(current);
-  const std::string to = Narrow(renamed);
-  HRESULT hr = Enter(Method::RenameSnapShot, Narrow(drive), from, to);
+  const std::string from = storage::FromUtf16(current);
+  const std::string to = storage::FromUtf16(renamed);
+  HRESULT hr = Enter(Method::RenameSnapShot, storage::FromUtf16(drive), from, to);
   if (storage::Failed(hr)) return hr;
-  Volume& volume = VolumeOf(Narrow(drive));
+  Volume& volume = VolumeOf(storage::FromUtf16(drive));
   auto found = FindName(volume, from);
   if (found == volume.end()) return storage::HRESULT_FILE_NOT_FOUND;
   auto clash = FindName(volume, to);
@@ -266,9 +211,9 @@ HRESULT FakeStorage::DoRename(const std::u16string& drive, const std::u16string&
 
 HRESULT FakeStorage::DoEnumerate(const std::u16string& drive, std::vector<storage::SnapshotRecord>& snapshots) {
   std::lock_guard lock(mutex_);
-  HRESULT hr = Enter(Method::EnumSnapShots, Narrow(drive));
+  HRESULT hr = Enter(Method::EnumSnapShots, storage::FromUtf16(drive));
   if (storage::Failed(hr)) return hr;
-  snapshots = Ordered(VolumeOf(Narrow(drive)));
+  snapshots = Ordered(VolumeOf(storage::FromUtf16(drive)));
   return storage::S_OK_;
 }
 
@@ -314,7 +259,7 @@ FakeStorage::Volume::iterator FakeStorage::FindName(Volume& volume, const std::s
 }
 
 uint64_t FakeStorage::TakeCreationTime() {
-  if (nextCreationTime_ == 0) return NowFileTimeUtc();
+  if (nextCreationTime_ == 0) return platform::NowFileTime();
   const uint64_t time = nextCreationTime_;
   nextCreationTime_ += kTicksPerSecond;
   return time;
@@ -327,7 +272,7 @@ std::vector<storage::SnapshotRecord> FakeStorage::Ordered(const Volume& volume) 
     return a.creationTime != b.creationTime ? a.creationTime > b.creationTime : a.order > b.order;
   });
   std::vector<storage::SnapshotRecord> records;
-  for (const Stored& stored : sorted) records.push_back({Widen(stored.name), stored.creationTime});
+  for (const Stored& stored : sorted) records.push_back({storage::ToUtf16(stored.name), stored.creationTime});
   return records;
 }
 
