@@ -20,14 +20,14 @@ Status BackupJournal::WriteState(const BackupState& state) const {
   out.Bytes(kStateMagic);
   out.U32(state.context);
   out.U8(state.recording ? 1 : 0);
-  return WriteFileAtomically(state_, out.buffer()) ? kNoError : kErrFileWrite;
+  return WriteFileAtomically(state_, out.buffer(), Flush::ToCache) ? kNoError : kErrFileWrite;
 }
 
 Status BackupJournal::Start(uint32_t context) {
   std::error_code error;
   std::filesystem::create_directories(folder_, error);
   if (error) return kErrFileWrite;
-  if (!WriteFileAtomically(journal_, "")) return kErrFileWrite;
+  if (!WriteFileAtomically(journal_, "", Flush::ToCache)) return kErrFileWrite;
   return WriteState({context, true});
 }
 
@@ -70,7 +70,7 @@ Status BackupJournal::End(uint32_t context) {
 Status BackupJournal::Record(const std::string& frames) {
   BackupState state;
   if (Read(state) != kNoError || !state.recording) return kNoError;
-  return AppendDurably(journal_, frames) ? kNoError : kErrFileWrite;
+  return AppendBytes(journal_, frames, Flush::ToCache) ? kNoError : kErrFileWrite;
 }
 
 }  // namespace omb::notes

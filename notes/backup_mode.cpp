@@ -40,7 +40,9 @@ Status Runtime::BackupStart(Handle db, uint32_t& context, uint32_t& sizeLow, uin
     if (const Status status = Log().LastLsn(lastLsn)) return status;
     if (lastLsn > current.header.lastLsn) {
       current.header.lastLsn = lastLsn;
-      if (const Status status = SaveDatabase(open->host, current)) return status;
+      // Only the roll-forward point moves; a crash that loses this write
+      // leaves the previous file, and the next backup moves it again.
+      if (const Status status = SaveDatabaseHeader(open->host, current)) return status;
     }
   }
   context = RandomContext();

@@ -113,9 +113,9 @@ Status LoadDatabase(const fs::path& host, Database& db) {
   return DecodeDatabase(bytes, db);
 }
 
-bool WriteFileAtomically(const fs::path& host, const std::string& bytes) {
+bool WriteFileAtomically(const fs::path& host, const std::string& bytes, Flush flush) {
   const fs::path temp = TempNameFor(host);
-  if (!WriteTemp(temp, bytes, true)) return false;
+  if (!WriteTemp(temp, bytes, flush == Flush::ToDisk)) return false;
   if (::rename(temp.c_str(), host.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
@@ -125,6 +125,10 @@ bool WriteFileAtomically(const fs::path& host, const std::string& bytes) {
 
 Status SaveDatabase(const fs::path& host, const Database& db) {
   return WriteFileAtomically(host, EncodeDatabase(db)) ? kNoError : kErrFileWrite;
+}
+
+Status SaveDatabaseHeader(const fs::path& host, const Database& db) {
+  return WriteFileAtomically(host, EncodeDatabase(db), Flush::ToCache) ? kNoError : kErrFileWrite;
 }
 
 Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& databases) {
@@ -157,10 +161,11 @@ Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& da
   return result;
 }
 
-bool AppendDurably(const fs::path& host, const std::string& bytes) {
+bool AppendBytes(const fs::path& host, const std::string& bytes, Flush flush) {
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size());
+  if (ok && flush == Flush::ToDisk) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   return ok;
 }

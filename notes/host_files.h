@@ -58,13 +58,20 @@ Status LoadDatabase(const fs::path& host, Database& db);
 // Replaces one database atomically: temporary file beside it with a
 // non-database extension, fsync, rename.
 Status SaveDatabase(const fs::path& host, const Database& db);
+// The same without waiting for the disk: for a header-only change whose loss
+// in a crash leaves the previous, equally valid file.
+Status SaveDatabaseHeader(const fs::path& host, const Database& db);
 // Replaces many databases: all temporary files are written, flushed with
 // one file-system sync, then renamed one by one.
 Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& databases);
+// Whether a write must reach the disk before it counts as done. Files that
+// only live as long as the process using them (backup-mode state and its
+// journal) need not: after a crash the backup they serve is void anyway.
+enum class Flush { ToDisk, ToCache };
 // Writes bytes to a fresh file and renames it over host (used for the
 // log control file and backup-mode state).
-bool WriteFileAtomically(const fs::path& host, const std::string& bytes);
-// Appends bytes and flushes them to disk.
-bool AppendDurably(const fs::path& host, const std::string& bytes);
+bool WriteFileAtomically(const fs::path& host, const std::string& bytes, Flush flush = Flush::ToDisk);
+// Appends bytes in one write.
+bool AppendBytes(const fs::path& host, const std::string& bytes, Flush flush);
 
 }  // namespace omb::notes

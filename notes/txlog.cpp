@@ -128,12 +128,11 @@ bool LastFrameLsn(int fd, uint64_t size, uint64_t& lsn) {
   if (size < kExtentHeaderSize + kFrameOverhead || !PReadAll(fd, tail, kFrameTrailer, size - kFrameTrailer)) {
     return false;
   }
+  // The trailer after the CRC: u64 LSN, u32 length.
   codec::Reader in(tail);
-  uint32_t crc = 0, length = 0;
+  uint32_t length = 0;
   uint64_t trailerLsn = 0;
-  in.U32(crc);
-  in.U64(trailerLsn);
-  in.U32(length);
+  if (!in.U64(trailerLsn) || !in.U32(length)) return false;
   const uint64_t frameSize = uint64_t{length} + kFrameOverhead;
   std::string frame;
   ChangeRecord record;
