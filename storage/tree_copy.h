@@ -10,6 +10,12 @@ struct CopyOptions {
   unsigned workers = 1;
   // Try FICLONE first (shared extents on btrfs, XFS and the like).
   bool tryReflink = true;
+  // Drop each source file's cached pages once it is copied. A restore reads
+  // its snapshot once; keeping those pages cached makes the copy's new pages
+  // come from memory never used before, which on a virtual machine costs a
+  // host fault per page and measured several times slower than the copy
+  // itself. Dropped pages are reused at once by the files that follow.
+  bool dropSourceCache = false;
 };
 
 struct CopyReport {

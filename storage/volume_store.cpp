@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -102,6 +104,68 @@ void RemoveStaleRestores(const fs::path& target) {
   for (const fs::directory_entry& entry : fs::directory_iterator(target.parent_path(), error)) {
     if (entry.path().filename().string().rfind(prefix, 0) == 0) RemoveTree(entry.path());
   }
+}
+
+// Trees that a restore displaced wait in the volume's ".trash" folder until
+// they are gone. Removing 1 GB takes about as long as copying it (each unlink
+// waits on the device where freed blocks are discarded), so a restore moves
+// the old tree there, which is one rename, and leaves the removal to a
+// detached `rm`. Nothing is lost track of: whatever a remover did not finish
+// (it was killed, the machine went down) is removed by the next restore or
+// create of the volume, under the volume lock.
+fs::path TrashFolder(const VirtualDisk& disk) { return VolumeFolder(disk) / ".trash"; }
+
+void EmptyTrash(const fs::path& trash) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(trash, error)) RemoveTree(entry.path());
+}
+
+// Starts `rm -rf -- path` detached: /bin/sh puts it in the background and
+// exits at once, so it is never our child to reap. It gets no descriptors of
+// ours, so it holds no pipe of a caller open. False when it could not start.
+bool RemoveDetached(const fs::path& path) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  std::string pathText = path.string();
+  char* argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
+                  const_cast<char*>("rm -rf -- \"$1\" &"), const_cast<char*>("sh"), pathText.data(), nullptr};
+  char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+  pid_t shell = -1;
+  int spawned = ::posix_spawn(&shell, "/bin/sh", &actions, nullptr, argv, envp);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  int status = 0;
+  while (::waitpid(shell, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Below this size a tree is removed at once: that costs less than starting a
+// process, and the caller finds the volume folder settled when we return.
+constexpr unsigned long long kDetachFiles = 256;
+constexpr unsigned long long kDetachBytes = 64ull << 20;
+
+// Moves a displaced tree into the trash and has it removed there; removes it
+// in place when it is small (`report` describes the copy that replaced it),
+// cannot move (the drive folder is a link to another file system) or no
+// remover starts.
+void Discard(const fs::path& displaced, const fs::path& trash, const CopyReport& report) {
+  if (report.files < kDetachFiles && report.bytes < kDetachBytes) {
+    RemoveTree(displaced);
+    return;
+  }
+  std::error_code error;
+  fs::create_directories(trash, error);
+  fs::path parked = trash / WorkName("old");
+  if (error || ::rename(displaced.c_str(), parked.c_str()) != 0) {
+    RemoveTree(displaced);
+    return;
+  }
+  if (!RemoveDetached(parked)) RemoveTree(parked);
 }
 
 // Puts `fresh` in the place of `target`: one atomic exchange where the file
@@ -221,6 +285,7 @@ HRESULT VolumeStore::Create(const std::string& name) {
   for (const fs::directory_entry& entry : fs::directory_iterator(SnapshotFolder(), error)) {
     if (entry.path().filename().string().rfind(".omb-", 0) == 0) RemoveTree(entry.path());
   }
+  EmptyTrash(TrashFolder(disk_));
   fs::path building = fs::path(SnapshotFolder()) / WorkName("create");
   if (::mkdir(building.c_str(), 0755) != 0) return ResultOfErrno(errno);
   uint64_t createdAt = platform::NowFileTime();
@@ -244,15 +309,18 @@ HRESULT VolumeStore::Restore(const std::string& name) {
   fs::path target = DriveContents(disk_.driveLetter);
   fs::create_directories(target.parent_path(), error);
   RemoveStaleRestores(target);
+  EmptyTrash(TrashFolder(disk_));
   fs::path fresh = target.parent_path() / ("." + target.filename().string() + WorkName("restore"));
-  CopyReport report = CopyTree(copy, fresh);
+  CopyOptions options;
+  options.dropSourceCache = true;
+  CopyReport report = CopyTree(copy, fresh, options);
   fs::path displaced;
   int failure = report.error != 0 ? report.error : SwapIntoPlace(fresh, target, displaced);
   if (failure != 0) {
     RemoveTree(fresh);
     return ResultOfErrno(failure);
   }
-  if (!displaced.empty()) RemoveTree(displaced);
+  if (!displaced.empty()) Discard(displaced, TrashFolder(disk_), report);
   return S_OK_;
 }
 

@@ -157,6 +157,11 @@ int main(int argc, char** argv) {
   std::printf("restore:  %.2f s (%.2f x cp -a)\n", restoreSeconds, restoreSeconds / cpSeconds);
   bool restored = fs::file_size(drive / "large" / "db0.nsf") == (largeMiB << 20) && fs::exists(drive / "mail0");
   std::printf("restore check: %s\n", restored ? "ok" : "FAILED");
-  fs::remove_all(machine);
+  // A restore leaves the old tree to a detached remover that may still be
+  // at work in the machine folder; retry until both are done.
+  std::error_code error;
+  for (int attempt = 0; attempt < 100 && fs::exists(machine, error); ++attempt) {
+    if (fs::remove_all(machine, error) == static_cast<std::uintmax_t>(-1) || error) ::usleep(100000);
+  }
   return restored ? 0 : 1;
 }

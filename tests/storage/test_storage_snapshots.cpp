@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "tests/storage/storage_test_support.h"
@@ -84,6 +85,53 @@ TEST_F(SnapshotTest, RestoreOfASymlinkedDriveKeepsTheLink) {
   EXPECT_FALSE(fs::exists(outside / "extra.nsf"));
   // No work folders are left beside the restored folder.
   EXPECT_EQ(std::distance(fs::directory_iterator(outside.parent_path()), fs::directory_iterator()), 1);
+}
+
+// Large displaced trees go to the volume's trash and are removed there by a
+// detached remover; the drive holds the snapshot's contents on return.
+TEST_F(SnapshotTest, RestoreOfALargeTreeLeavesNoOldTreeBehind) {
+  fs::path e = Drive('E');
+  for (int i = 0; i < 300; ++i) WriteHostFile(e / ("d" + std::to_string(i % 7)) / std::to_string(i), "v1");
+  auto before = Describe(e);
+  ASSERT_EQ(Create("big"), S_OK_);
+  WriteHostFile(e / "d0" / "0", "changed");
+  WriteHostFile(e / "added" / "x", "new");
+  fs::remove_all(e / "d3");
+
+  ASSERT_EQ(Restore("big"), S_OK_);
+  EXPECT_EQ(Describe(e), before);
+  for (const fs::directory_entry& entry : fs::directory_iterator(e.parent_path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+  }
+  fs::path trash = root_ / "storage" / "FILER1" / "data1" / ".trash";
+  for (int wait = 0; wait < 200 && !fs::is_empty(trash); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(fs::is_empty(trash));
+  // The snapshot itself is untouched by writes to the restored drive.
+  WriteHostFile(e / "d1" / "1", "written after");
+  ASSERT_EQ(Restore("big"), S_OK_);
+  EXPECT_EQ(ReadHostFile(e / "d1" / "1"), "v1");
+  for (int wait = 0; wait < 200 && !fs::is_empty(trash); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+// What a crash leaves (a half-made copy beside the drive, an old tree in the
+// trash) is removed by the next call on the volume.
+TEST_F(SnapshotTest, LeftoversOfACrashedRestoreAreRemovedByTheNextCall) {
+  WriteHostFile(Drive('E') / "a", "1");
+  ASSERT_EQ(Create("snap"), S_OK_);
+  fs::path trash = root_ / "storage" / "FILER1" / "data1" / ".trash";
+  fs::path halfCopy = Drive('E').parent_path() / ".E.omb-restore-1-0";
+  WriteHostFile(trash / ".omb-old-1-0" / "deep" / "f", "old");
+  WriteHostFile(halfCopy / "a", "partial");
+
+  ASSERT_EQ(Restore("snap"), S_OK_);
+  EXPECT_FALSE(fs::exists(halfCopy));
+  EXPECT_TRUE(fs::is_empty(trash));
+  EXPECT_EQ(ReadHostFile(Drive('E') / "a"), "1");
+
+  WriteHostFile(trash / ".omb-old-1-1" / "f", "old");
+  ASSERT_EQ(Create("next"), S_OK_);
+  EXPECT_TRUE(fs::is_empty(trash));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"next", "snap"}));
 }
 
 TEST_F(SnapshotTest, ListsNewestFirstWithCreationTimes) {

@@ -35,6 +35,19 @@ TEST_F(TreeTest, CopiesEveryKindOfEntry) {
   EXPECT_TRUE(fs::is_fifo(target() / "pipe"));
 }
 
+TEST_F(TreeTest, DroppingTheSourceCacheLeavesBothTreesWhole) {
+  std::string big(1 << 20, 'b');
+  WriteHostFile(source() / "big.nsf", big);
+  WriteHostFile(source() / "sub" / "small.nsf", "small");
+  storage::CopyOptions options;
+  options.dropSourceCache = true;
+  storage::CopyReport report = storage::CopyTree(source(), target(), options);
+  ASSERT_EQ(report.error, 0);
+  EXPECT_EQ(report.files, 2u);
+  EXPECT_EQ(DescribeTree(target()), DescribeTree(source()));
+  EXPECT_EQ(ReadHostFile(source() / "big.nsf"), big);
+}
+
 TEST_F(TreeTest, ReadOnlyFoldersAreFilledBeforeTheirModeIsSet) {
   WriteHostFile(source() / "locked" / "inside.nsf", "x");
   ::chmod((source() / "locked").c_str(), 0555);
