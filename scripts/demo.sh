@@ -29,6 +29,7 @@ $omb --backup=1:2 --del=10
 
 step "More documents, a second backup, and more documents after it"
 $sim write --server 1 --db mail/mail1.nsf --docs 3000
+sleep 1  # snapshot time/date names carry seconds
 $omb --backup=1:2 --del=10
 $sim write --server 1 --db mail/mail1.nsf --docs 500
 $sim write --server 1 --db mail/user1.nsf --docs 200
