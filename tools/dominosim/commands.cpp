@@ -127,7 +127,8 @@ int ChecksumCommand(const std::vector<std::string>& words) {
 int DamageCommand(const std::vector<std::string>& words) {
   const Args args(words, {"server", "db"}, {});
   const ServerPlace place = ServerByNumber(ServerOption(args));
-  const std::string db = args.Required("db");
+  std::string db = args.Required("db");
+  std::replace(db.begin(), db.end(), '/', '\\');  // show a Windows path
   notes::Runtime runtime;
   if (!StartRuntime(runtime, place)) return 1;
   const bool absolute = db.size() >= 2 && db[1] == ':';
