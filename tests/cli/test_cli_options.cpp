@@ -11,15 +11,6 @@ using platform::MessageIcon;
 
 class OptionsTest : public test::MachineTest {
  protected:
-  void SetUp() override {
-    MachineTest::SetUp();
-    previous_ = platform::SetMessageBoxPresenter(&boxes_);
-  }
-  void TearDown() override {
-    platform::SetMessageBoxPresenter(previous_);
-    MachineTest::TearDown();
-  }
-
   static std::vector<const char*> Argv(const std::vector<const char*>& args) {
     std::vector<const char*> argv{"omb"};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -42,8 +33,7 @@ class OptionsTest : public test::MachineTest {
     return boxes_.shown[0].text;
   }
 
-  platform::RecordingMessageBox boxes_;
-  platform::MessageBoxPresenter* previous_ = nullptr;
+  test::ScopedMessageBoxes boxes_;
 };
 
 TEST_F(OptionsTest, SplitTakesNamesAndValuesAfterDoubleDash) {

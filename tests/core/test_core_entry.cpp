@@ -20,15 +20,6 @@ class CountingApplication : public Application {
 
 class EntryTest : public test::MachineTest {
  protected:
-  void SetUp() override {
-    MachineTest::SetUp();
-    previous_ = platform::SetMessageBoxPresenter(&boxes_);
-  }
-  void TearDown() override {
-    platform::SetMessageBoxPresenter(previous_);
-    MachineTest::TearDown();
-  }
-
   AppFactory Returning(int code) {
     return [this, code](int, char**) -> std::unique_ptr<Application> {
       ++built_;
@@ -45,8 +36,7 @@ class EntryTest : public test::MachineTest {
     return RunEntry(static_cast<int>(args.size()), argv.data(), commandLine, console);
   }
 
-  platform::RecordingMessageBox boxes_;
-  platform::MessageBoxPresenter* previous_ = nullptr;
+  test::ScopedMessageBoxes boxes_;
   int built_ = 0;
 };
 

@@ -15,6 +15,7 @@
 #include "snapshot/deletion.h"
 #include "storage/storage.h"
 #include "tests/support/fake_storage.h"
+#include "tests/snapshot/snapshot_fixture.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {
@@ -43,15 +44,8 @@ class DeletionTest : public test::MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    platform::RegValue computer;
-    computer.text = "HOST";
-    ASSERT_TRUE(platform::WriteRegistry("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                                        "ComputerName", computer, true));
-    std::filesystem::create_directories(root_ / "drives" / "E");
-    platform::CreateOneDirectory("C:\\Windows");
-    ASSERT_TRUE(platform::WriteIniValue(GetIniPath(), "NOTES", "CHANGE_INFO_DIR", "E:\\vaultinfo"));
+    test::PrepareSnapshotMachine(root_);
+    if (HasFatalFailure()) return;
     reports::EnsureReportFolder();
     server_.shortName = "Mail1";
     server_.dataDisk.driveLetter = 'E';

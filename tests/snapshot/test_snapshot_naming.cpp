@@ -14,6 +14,7 @@
 #include "snapshot/naming.h"
 #include "storage/storage.h"
 #include "tests/support/fake_storage.h"
+#include "tests/snapshot/snapshot_fixture.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {
@@ -29,15 +30,8 @@ class NamingTest : public test::MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    platform::RegValue computer;
-    computer.text = "HOST";
-    ASSERT_TRUE(platform::WriteRegistry("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                                        "ComputerName", computer, true));
-    std::filesystem::create_directories(root_ / "drives" / "E");
-    platform::CreateOneDirectory("C:\\Windows");
-    ASSERT_TRUE(platform::WriteIniValue(GetIniPath(), "NOTES", "CHANGE_INFO_DIR", "E:\\vaultinfo"));
+    test::PrepareSnapshotMachine(root_);
+    if (HasFatalFailure()) return;
     server_.shortName = "Mail1";
     server_.serverName = "Mail1/Sales/Acme";
     server_.dataDisk.driveLetter = 'E';

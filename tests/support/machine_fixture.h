@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/messagebox.h"
+
 namespace omb::test {
 
 class MachineTest : public ::testing::Test {
@@ -21,6 +23,19 @@ class MachineTest : public ::testing::Test {
   std::string ReadHostFile(const std::filesystem::path& path) const;
 
   std::filesystem::path root_;
+};
+
+// Records the message boxes shown while it lives, then puts back the
+// presenter that was installed before.
+class ScopedMessageBoxes : public platform::RecordingMessageBox {
+ public:
+  ScopedMessageBoxes() : previous_(platform::SetMessageBoxPresenter(this)) {}
+  ~ScopedMessageBoxes() override { platform::SetMessageBoxPresenter(previous_); }
+  ScopedMessageBoxes(const ScopedMessageBoxes&) = delete;
+  ScopedMessageBoxes& operator=(const ScopedMessageBoxes&) = delete;
+
+ private:
+  platform::MessageBoxPresenter* previous_;
 };
 
 // Path of a program built by this project ("omb", "tools/dominosim/dominosim").
