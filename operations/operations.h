@@ -1,0 +1,58 @@
+#pragma once
+// What the console, ombctl and the remote service do with a machine, behind
+// one interface: list its Domino servers, back up, restore, the three state
+// queries and its reports. LocalOperations runs the engines on this
+// machine; the remote client sends the same requests to ombsvc on another
+// one. Callers never know which they have.
+#include <memory>
+#include <string>
+
+#include "backup/backup.h"
+#include "domino/server_info.h"
+#include "reports/report_backend.h"
+#include "restore/restore.h"
+
+namespace omb::ops {
+
+class Operations {
+ public:
+  virtual ~Operations() = default;
+
+  // "" for this machine, otherwise the host the operations go to.
+  virtual std::string Host() const = 0;
+
+  // Server discovery: 0, or the discovery's failure code (the list then
+  // holds what could be found).
+  virtual int ListServers(ServerList& list) = 0;
+  // The backup run of every selected server of job.servers: 0 or -1.
+  virtual int RunBackup(backup::BackupJob& job) = 0;
+  // The restore run: 0 on success, -1 or a Notes status otherwise.
+  virtual int RunRestore(restore::RestoreJob& job) = 0;
+
+  // "BACKUPWIZ" and "CONFIGWIZ" are set in the program's ini file.
+  virtual bool BackupWizardDone() = 0;
+  virtual bool ConfigurationDone() = 0;
+  // A Domino server or Notes client process runs on the machine.
+  virtual bool DominoRunning() = 0;
+
+  // The machine's reports (the report store's back end).
+  virtual reports::ReportBackend& Reports() = 0;
+};
+
+// The engines of this machine.
+class LocalOperations : public Operations {
+ public:
+  std::string Host() const override { return ""; }
+  int ListServers(ServerList& list) override;
+  int RunBackup(backup::BackupJob& job) override;
+  int RunRestore(restore::RestoreJob& job) override;
+  bool BackupWizardDone() override;
+  bool ConfigurationDone() override;
+  bool DominoRunning() override;
+  reports::ReportBackend& Reports() override { return reports_; }
+
+ private:
+  reports::LocalReportBackend reports_;
+};
+
+}  // namespace omb::ops
