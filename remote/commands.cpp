@@ -1,0 +1,16 @@
+#include "remote/commands.h"
+
+namespace omb::remote {
+
+const char* CommandName(int code) {
+  static const char* const names[] = {
+      "unknown",           "list reports",  "report time",      "report text",
+      "delete report",     "delete reports", "list servers",    "backup server",
+      "restore",           "backup wizard done", "configuration done", "domino running",
+      "reachability",      "compatibility 1", "compatibility 2", "close exchange",
+  };
+  if (code < 1 || code > 15) return names[0];
+  return names[code];
+}
+
+}  // namespace omb::remote

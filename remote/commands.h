@@ -1,0 +1,36 @@
+#pragma once
+// The command codes of the remote service: the first byte of every
+// exchange. A status byte of 1 means the command was accepted.
+#include <cstdint>
+
+namespace omb::remote {
+
+enum Command : uint8_t {
+  kListReportNames = 1,
+  kReportLastWriteTime = 2,
+  kReportText = 3,
+  kDeleteReport = 4,
+  kDeleteAllReports = 5,
+  kListServers = 6,
+  kBackupServer = 7,
+  kRestore = 8,
+  kBackupWizardDone = 9,
+  kConfigurationDone = 10,
+  kDominoRunning = 11,
+  kReachable = 12,
+  kCompatibilityFirst = 13,
+  kCompatibilitySecond = 14,
+  kCloseExchange = 15,
+};
+
+inline constexpr uint8_t kStatusAccepted = 1;
+inline constexpr uint8_t kStatusRefused = 0;
+
+// The strings that end the streamed replies of commands 6, 7 and 8.
+inline constexpr const char* kStreamContinue = "cont";
+inline constexpr const char* kStreamDone = "done";
+
+// A short name for logs ("list servers"); "unknown" outside 1..15.
+const char* CommandName(int code);
+
+}  // namespace omb::remote

@@ -1,0 +1,93 @@
+#pragma once
+// The client of the remote service: one method per command. Every
+// exchange opens its own connection, resolves the host again, sends one
+// command (or, for a backup, one per selected server) and the closing
+// command 15, and closes. Failures of the machinery are thrown:
+// NetworkCmdFailure for a status other than 1, ServerNameResolutionFailure,
+// ServerConnectionFailure and SocketFailure; the streamed replies catch
+// the lost connection themselves and say so.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "domino/server_info.h"
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+#include "remote/channel.h"
+
+namespace omb::remote {
+
+struct ClientOptions {
+  // The wait of every single send and receive.
+  std::chrono::milliseconds wait = kSocketWait;
+  // The pause between two strings of a streamed reply.
+  std::chrono::milliseconds pause{10};
+  // The time source of the pauses and time stamps; the system clock when null.
+  platform::Clock* clock = nullptr;
+  // Where the lost-connection message of a listing goes; the process's
+  // presenter when null.
+  platform::MessageBoxPresenter* messages = nullptr;
+};
+
+inline constexpr const char* kLostListingTitle = "ERROR: Ombrel for Lotus Domino";
+inline constexpr const char* kLostListingText = "Connection to server lost. Operation aborted.";
+
+class RemoteClient {
+ public:
+  explicit RemoteClient(RemoteConnection connection, ClientOptions options = {});
+  virtual ~RemoteClient() = default;
+
+  const RemoteConnection& connection() const { return connection_; }
+
+  // 1..5: the report primitives (the report store's remote back end).
+  std::vector<std::string> ListReportNames(int category);
+  uint64_t ReportLastWriteTime(int category, const std::string& name);
+  std::string ReportText(int category, const std::string& name);
+  void DeleteReport(int category, const std::string& name);
+  void DeleteAllReports(int category);
+
+  // 6: fills `list` after the streamed wait. 0, or -1 when the connection
+  // was lost (a message box said so; the list stays empty).
+  int ListRemoteServers(ServerList& list);
+
+  // 9, 10, 11.
+  bool RemoteBackupWizardDone();
+  bool RemoteConfigurationDone();
+  bool RemoteDominoRunning();
+
+  // 12: true when the service accepted the command; any failure is false.
+  bool Reachable();
+  // 13 and 14 on one connection: true when the final byte is 1.
+  bool Compatible();
+
+ protected:
+  WireChannel Open();
+  // Sends the command code (and already encoded arguments) in one piece.
+  void SendCommand(WireChannel& channel, uint8_t command, const std::string& arguments = {});
+  // Receives the status; a value other than 1 throws NetworkCmdFailure.
+  void RequireStatus(WireChannel& channel, int command);
+  // 15, requiring status 1.
+  void CloseExchange(WireChannel& channel);
+  bool FlagQuery(uint8_t command);
+  platform::Clock& clock();
+  void ShowLostListing();
+
+  RemoteConnection connection_;
+  ClientOptions options_;
+};
+
+// "host" or "host:port" (the port defaults to 5555).
+RemoteConnection ParseMachineName(const std::string& machineName);
+
+// Connect as the console does it: an empty name or exactly "localhost"
+// means this machine (client left null, 0). Otherwise 1 when command 12
+// fails, 2 when the compatibility exchange says no, 0 with `client` set
+// on success. On 1 or 2 `client` is not touched. Failures raised during
+// the compatibility exchange go to the caller.
+int ConnectRemote(const std::string& machineName, std::unique_ptr<RemoteClient>& client,
+                  const ClientOptions& options = {});
+
+}  // namespace omb::remote
