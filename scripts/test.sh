@@ -12,3 +12,7 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DOMB_SANITIZE=ON -DOMB_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --no-tests=error -j"$jobs")
+
+# The wire decoders under libFuzzer and AddressSanitizer, briefly, from
+# the seed corpus.
+scripts/fuzz.sh 20
