@@ -1,0 +1,223 @@
+// The service library in this process, over operations that only count
+// their calls: the rules that protect it from its peers (bounds, idle
+// peers, too many clients, unknown commands, status order) and its stop.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "remote/commands.h"
+#include "remote/records.h"
+#include "tests/support/machine_fixture.h"
+#include "tools/ombsvc/service.h"
+
+namespace omb::test {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+class CountingOperations : public ops::Operations {
+ public:
+  std::string Host() const override { return ""; }
+  int ListServers(ServerList& list) override {
+    ++listings;
+    std::this_thread::sleep_for(listingTime);
+    list.machineName = "SVC";
+    list.servers.push_back(PartitionInfo{});
+    return 0;
+  }
+  int RunBackup(backup::BackupJob&) override { return ++runs, 0; }
+  int RunRestore(restore::RestoreJob&) override { return ++runs, 0; }
+  bool BackupWizardDone() override { return true; }
+  bool ConfigurationDone() override { return false; }
+  bool DominoRunning() override { return false; }
+  reports::ReportBackend& Reports() override { return reports_; }
+
+  std::atomic<int> listings{0};
+  std::atomic<int> runs{0};
+  std::chrono::milliseconds listingTime{0};
+
+ private:
+  reports::LocalReportBackend reports_;
+};
+
+class ServiceInProcess : public MachineTest {
+ protected:
+  void StartWith(service::ServiceOptions options) {
+    options.port = 0;
+    char name[] = "/tmp/omb-svc-inproc-XXXXXX";
+    logFd_ = ::mkstemp(name);
+    logPath_ = name;
+    log_ = std::make_unique<service::ServiceLog>(logFd_);
+    service_ = std::make_unique<service::Service>(options, operations_, *log_);
+    std::string error;
+    ASSERT_TRUE(service_->Start(error)) << error;
+    thread_ = std::thread([this] { service_->Run(); });
+  }
+
+  void TearDown() override {
+    if (service_) {
+      service_->Stop();
+      thread_.join();
+    }
+    if (logFd_ >= 0) ::close(logFd_);
+    std::filesystem::remove(logPath_);
+    MachineTest::TearDown();
+  }
+
+  remote::WireChannel Connect(std::chrono::milliseconds wait = 5s) {
+    return remote::WireChannel(remote::OpenConnection({"127.0.0.1", service_->port()}), wait);
+  }
+
+  std::string Log() {
+    std::ifstream in(logPath_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  bool WaitForLog(const std::string& text) {
+    for (int i = 0; i < 500; ++i) {
+      if (Log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+
+  // The connection was closed by the service.
+  static bool ClosedByPeer(remote::WireChannel& channel) {
+    try {
+      channel.RecvByte();
+    } catch (const remote::SocketFailure& failure) {
+      return failure.Is(remote::kPeerClosed) || failure.Is(remote::kRecvFailed);
+    }
+    return false;
+  }
+
+  CountingOperations operations_;
+  std::unique_ptr<service::ServiceLog> log_;
+  std::unique_ptr<service::Service> service_;
+  std::thread thread_;
+  int logFd_ = -1;
+  std::string logPath_;
+};
+
+TEST_F(ServiceInProcess, BoundsViolationsCloseTheConnectionBeforeAnything) {
+  StartWith({});
+  remote::WireChannel channel = Connect();
+  channel.SendByte(remote::kReportText);
+  channel.SendByte(1);
+  channel.SendInt32(1025);  // a name longer than 1 KiB
+  EXPECT_TRUE(ClosedByPeer(channel));
+  remote::WireChannel negative = Connect();
+  negative.SendByte(remote::kDeleteReport);
+  negative.SendByte(1);
+  negative.SendInt32(-7);
+  EXPECT_TRUE(ClosedByPeer(negative));
+  EXPECT_TRUE(WaitForLog("3 report text: connection ended: recv failed")) << Log();
+  EXPECT_TRUE(WaitForLog("4 delete report: connection ended: recv failed")) << Log();
+}
+
+TEST_F(ServiceInProcess, AnIdlePeerIsDroppedAfterTheWait) {
+  service::ServiceOptions options;
+  options.wait = 100ms;
+  StartWith(options);
+  remote::WireChannel channel = Connect();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ClosedByPeer(channel));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 90ms);
+  EXPECT_TRUE(WaitForLog("dropped: idle")) << Log();
+}
+
+TEST_F(ServiceInProcess, ConnectionsBeyondMaxClientsAreClosedAtAccept) {
+  service::ServiceOptions options;
+  options.maxClients = 2;
+  StartWith(options);
+  remote::WireChannel first = Connect();
+  remote::WireChannel second = Connect();
+  first.SendByte(remote::kReachable);  // both sessions are running
+  EXPECT_EQ(first.RecvByte(), 1);
+  second.SendByte(remote::kReachable);
+  EXPECT_EQ(second.RecvByte(), 1);
+  remote::WireChannel third = Connect();
+  EXPECT_TRUE(ClosedByPeer(third));
+  EXPECT_TRUE(WaitForLog("refused: 2 clients already connected")) << Log();
+  first.SendByte(remote::kCloseExchange);
+  EXPECT_EQ(first.RecvByte(), 1);
+  EXPECT_TRUE(ClosedByPeer(first));
+  remote::WireChannel fourth = Connect();
+  fourth.SendByte(remote::kReachable);
+  EXPECT_EQ(fourth.RecvByte(), 1);
+}
+
+TEST_F(ServiceInProcess, UnknownCommandsAreRefusedAndEndTheConnection) {
+  StartWith({});
+  for (uint8_t command : {uint8_t{0}, uint8_t{16}, uint8_t{255}}) {
+    remote::WireChannel channel = Connect();
+    channel.SendByte(command);
+    EXPECT_EQ(channel.RecvByte(), remote::kStatusRefused);
+    EXPECT_TRUE(ClosedByPeer(channel));
+  }
+  EXPECT_TRUE(WaitForLog("255 unknown: refused: unknown command")) << Log();
+}
+
+TEST_F(ServiceInProcess, OneConnectionServesSeveralCommandsUntilFifteen) {
+  StartWith({});
+  remote::WireChannel channel = Connect();
+  channel.SendByte(remote::kCompatibilityFirst);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  channel.RecvInt32();
+  channel.SendByte(remote::kCompatibilitySecond);
+  channel.SendInt32(0);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  channel.SendByte(remote::kBackupWizardDone);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  channel.SendByte(remote::kConfigurationDone);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  EXPECT_EQ(channel.RecvByte(), 0);
+  channel.SendByte(remote::kCompatibilitySecond);
+  channel.SendInt32(3);  // a client half this service does not know
+  EXPECT_EQ(channel.RecvByte(), 1);
+  EXPECT_EQ(channel.RecvByte(), 0);
+  channel.SendByte(remote::kCloseExchange);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  EXPECT_TRUE(ClosedByPeer(channel));
+}
+
+TEST_F(ServiceInProcess, ALongListingSendsKeepAlivesBeforeCont) {
+  operations_.listingTime = 2300ms;
+  StartWith({});
+  remote::WireChannel channel = Connect();
+  channel.SendByte(remote::kListServers);
+  EXPECT_EQ(channel.RecvByte(), 1);
+  int keepAlives = 0;
+  for (std::string line = channel.RecvString(1024); line != "cont"; line = channel.RecvString(1024)) ++keepAlives;
+  EXPECT_GE(keepAlives, 2);
+  ServerList list;
+  remote::GetServerList(channel.reader(), list);
+  EXPECT_EQ(list.machineName, "SVC");
+  EXPECT_EQ(list.count(), 1u);
+}
+
+TEST_F(ServiceInProcess, StopEndsIdleSessionsAtOnce) {
+  StartWith({});
+  remote::WireChannel idle = Connect(10s);
+  idle.SendByte(remote::kReachable);
+  EXPECT_EQ(idle.RecvByte(), 1);
+  const auto start = std::chrono::steady_clock::now();
+  service_->Stop();
+  thread_.join();
+  service_.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_TRUE(ClosedByPeer(idle));
+  EXPECT_THAT(Log(), HasSubstr("stopped"));
+}
+
+}  // namespace
+}  // namespace omb::test
