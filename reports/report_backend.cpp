@@ -19,15 +19,16 @@ std::string CategoryFolderOf(int category) {
 }
 
 // A report name is one file name of the category folder: names that
-// would reach another folder (a remote peer may send any text) are refused.
-void CheckReportName(const std::string& name) {
+// would reach another folder (a remote peer may send any text) are no
+// report of the category.
+void CheckReportName(int category, const std::string& name) {
   const bool escapes = name.empty() || name == "." || name == ".." ||
                        name.find_first_of("\\/:") != std::string::npos;
-  if (escapes) throw TextError("Invalid report name " + name);
+  if (escapes) throw UnknownReport(CategoryFolderName(category), name);
 }
 
 std::string PathOf(int category, const std::string& name) {
-  CheckReportName(name);
+  CheckReportName(category, name);
   return CategoryFolderOf(category) + "\\" + name;
 }
 

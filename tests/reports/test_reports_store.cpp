@@ -125,6 +125,14 @@ TEST_F(ReportStoreTest, ReportNamesCannotReachOutsideTheCategoryFolder) {
   WriteHostFile(Host("c:\\temp\\keep.txt"), "keep");
   EXPECT_THROW(store_.DeleteReport(kBackup, "..\\keep.txt"), DeleteReportFailure);
   EXPECT_THROW(store_.DeleteReport(kBackup, "../keep.txt"), DeleteReportFailure);
+  for (const char* name : {"..\\keep.txt", "c:keep.txt", ".", ".."}) {
+    try {
+      store_.DeleteReport(kBackup, name);
+      ADD_FAILURE() << name;
+    } catch (const DeleteReportFailure& failure) {
+      EXPECT_EQ(failure.message(), std::string("Unknown Backup report: ") + name);
+    }
+  }
   EXPECT_TRUE(fs::exists(Host("c:\\temp\\keep.txt")));
 }
 
