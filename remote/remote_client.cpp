@@ -225,4 +225,12 @@ int ConnectRemote(const std::string& machineName, std::unique_ptr<RemoteClient>&
   return 0;
 }
 
+RemoteConnector MakeRemoteConnector(ClientOptions options) {
+  return [options](const std::string& host, int& status) -> std::unique_ptr<RemoteSession> {
+    std::unique_ptr<RemoteClient> client;
+    status = ConnectRemote(host, client, options);
+    return client;
+  };
+}
+
 }  // namespace omb::remote

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/application.h"
 #include "domino/server_info.h"
 #include "platform/clock.h"
 #include "platform/messagebox.h"
@@ -35,12 +36,12 @@ struct ClientOptions {
 inline constexpr const char* kLostListingTitle = "ERROR: Ombrel for Lotus Domino";
 inline constexpr const char* kLostListingText = "Connection to server lost. Operation aborted.";
 
-class RemoteClient {
+class RemoteClient : public RemoteSession {
  public:
   explicit RemoteClient(RemoteConnection connection, ClientOptions options = {});
-  virtual ~RemoteClient() = default;
 
   const RemoteConnection& connection() const { return connection_; }
+  const std::string& host() const override { return connection_.host; }
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);
@@ -89,5 +90,9 @@ RemoteConnection ParseMachineName(const std::string& machineName);
 // the compatibility exchange go to the caller.
 int ConnectRemote(const std::string& machineName, std::unique_ptr<RemoteClient>& client,
                   const ClientOptions& options = {});
+
+// The connector the console gives its Application: ConnectRemote for any
+// host other than this machine.
+RemoteConnector MakeRemoteConnector(ClientOptions options = {});
 
 }  // namespace omb::remote

@@ -379,3 +379,34 @@ TEST_F(RemoteReports, RemoteFailuresBecomeTheStoresFailures) {
 
 }  // namespace
 }  // namespace omb::test
+
+namespace omb::test {
+namespace {
+
+class ConnectingApplication : public Application {
+ public:
+  int Run(int) override { return 0; }
+};
+
+// The console's Application reaches the service through the connector:
+// the new session replaces the old one only when the service answered.
+TEST(RemoteConnector, ApplicationConnectKeepsTheSessionOnlyOnSuccess) {
+  SetRemoteConnector(remote::MakeRemoteConnector(FastOptions()));
+  ConnectingApplication application;
+  FakeService good({AnswerReachable(), AnswerCompatibility(1)});
+  int status = -1;
+  application.Connect(good.machineName(), status);
+  EXPECT_EQ(status, 0);
+  ASSERT_NE(application.connection(), nullptr);
+  EXPECT_EQ(application.connection()->host(), "127.0.0.1");
+  FakeService incompatible({AnswerReachable(), AnswerCompatibility(0)});
+  application.Connect(incompatible.machineName(), status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(application.connection(), nullptr);
+  EXPECT_TRUE(application.Connect("localhost"));
+  EXPECT_EQ(application.connection(), nullptr);
+  SetRemoteConnector({});
+}
+
+}  // namespace
+}  // namespace omb::test
