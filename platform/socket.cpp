@@ -179,6 +179,15 @@ long TcpSocket::ReceiveSome(char* buffer, size_t size) {
   return static_cast<long>(received);
 }
 
+long TcpSocket::ReceiveReady(char* buffer, size_t size) {
+  ssize_t received;
+  do {
+    received = ::recv(fd_, buffer, size, MSG_DONTWAIT);
+  } while (received < 0 && errno == EINTR);
+  if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return -2;
+  return static_cast<long>(received);
+}
+
 long TcpSocket::SendSome(const char* data, size_t size) {
   ssize_t sent;
   do {

@@ -59,6 +59,9 @@ class TcpSocket {
 
   // One receive: bytes read, 0 when the peer closed, -1 on error.
   long ReceiveSome(char* buffer, size_t size);
+  // One receive that does not block: as ReceiveSome, or -2 when nothing
+  // has arrived yet.
+  long ReceiveReady(char* buffer, size_t size);
   // One send (never raises SIGPIPE): bytes sent, -1 on error.
   long SendSome(const char* data, size_t size);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/socket.h"
 #include "remote/wire.h"
@@ -46,7 +47,8 @@ class WireChannel : public WireSource {
   std::string RecvString(size_t maxBytes) { return reader_.String(maxBytes); }
   WireReader& reader() { return reader_; }
 
-  // One wait and one receive of at most `size` bytes.
+  // Between 1 and `size` bytes: from the read-ahead buffer, or one wait
+  // and one receive.
   size_t ReceiveSome(char* buffer, size_t size) override;
 
   platform::TcpSocket& socket() { return socket_; }
@@ -54,10 +56,17 @@ class WireChannel : public WireSource {
 
  private:
   void SendAll(const char* data, size_t size, const char* failureText);
+  long WaitAndReceive(char* buffer, size_t size);
+  size_t ReceiveInto(char* buffer, size_t size);
+
+  static constexpr size_t kReadAhead = 16 * 1024;
 
   platform::TcpSocket socket_;
   std::chrono::milliseconds wait_;
   int cancelFd_;
+  std::vector<char> ahead_;
+  size_t aheadStart_ = 0;
+  size_t aheadEnd_ = 0;
   WireReader reader_{*this};
 };
 
