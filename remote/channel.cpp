@@ -67,8 +67,9 @@ void WireChannel::SendEncoded(std::string_view bytes) { SendAll(bytes.data(), by
 size_t WireChannel::ReceiveSome(char* buffer, size_t size) {
   if (aheadStart_ == aheadEnd_) {
     if (size >= kReadAhead) return ReceiveInto(buffer, size);
+    const size_t received = ReceiveInto(ahead_.data(), ahead_.size());
     aheadStart_ = 0;
-    aheadEnd_ = ReceiveInto(ahead_.data(), ahead_.size());
+    aheadEnd_ = received;
   }
   const size_t count = std::min(size, aheadEnd_ - aheadStart_);
   std::memcpy(buffer, ahead_.data() + aheadStart_, count);

@@ -87,6 +87,26 @@ TEST(RemoteChannel, SilenceEndsAReceiveAsTimedOut) {
   release = true;
 }
 
+TEST(RemoteChannel, AReceiveThatTimedOutLeavesNothingStaleBehind) {
+  FakeService service({[](WireChannel& channel) {
+    channel.SendByte(7);
+    std::this_thread::sleep_for(150ms);
+    channel.SendInt32(123456);
+  }});
+  WireChannel channel = Connect(service, 50ms);
+  EXPECT_EQ(channel.RecvByte(), 7);
+  EXPECT_EQ(FailureOf([&] { channel.RecvInt32(); }), remote::kRecvTimedOut);
+  int32_t value = 0;
+  for (int i = 0; i < 10 && value == 0; ++i) {
+    try {
+      value = channel.RecvInt32();
+    } catch (const SocketFailure& failure) {
+      ASSERT_TRUE(failure.Is(remote::kRecvTimedOut)) << failure.text();
+    }
+  }
+  EXPECT_EQ(value, 123456);
+}
+
 TEST(RemoteChannel, BoundsViolationsAreRecvFailed) {
   FakeService service({[](WireChannel& channel) { channel.SendInt32(-5); },
                        [](WireChannel& channel) { channel.SendInt32(2000); }});
