@@ -66,7 +66,11 @@ void WireChannel::SendEncoded(std::string_view bytes) { SendAll(bytes.data(), by
 // any item. A large item bypasses the buffer.
 size_t WireChannel::ReceiveSome(char* buffer, size_t size) {
   if (aheadStart_ == aheadEnd_) {
-    if (size >= kReadAhead) return ReceiveInto(buffer, size);
+    if (size >= kReadAhead) {
+      const size_t direct = ReceiveInto(buffer, size);
+      consumed_ += direct;
+      return direct;
+    }
     const size_t received = ReceiveInto(ahead_.data(), ahead_.size());
     aheadStart_ = 0;
     aheadEnd_ = received;
@@ -74,6 +78,7 @@ size_t WireChannel::ReceiveSome(char* buffer, size_t size) {
   const size_t count = std::min(size, aheadEnd_ - aheadStart_);
   std::memcpy(buffer, ahead_.data() + aheadStart_, count);
   aheadStart_ += count;
+  consumed_ += count;
   return count;
 }
 

@@ -51,6 +51,9 @@ class WireChannel : public WireSource {
   // and one receive.
   size_t ReceiveSome(char* buffer, size_t size) override;
 
+  // Bytes handed out by ReceiveSome so far.
+  size_t consumed() const { return consumed_; }
+
   platform::TcpSocket& socket() { return socket_; }
   void Close() { socket_.Close(); }
 
@@ -67,6 +70,7 @@ class WireChannel : public WireSource {
   std::vector<char> ahead_;
   size_t aheadStart_ = 0;
   size_t aheadEnd_ = 0;
+  size_t consumed_ = 0;
   WireReader reader_{*this};
 };
 

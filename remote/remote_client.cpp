@@ -24,23 +24,6 @@ std::string ReportArguments(int category, const std::string& name) {
   return out.Take();
 }
 
-// Time-outs are retried only between strings: one that strikes in the
-// middle of a string leaves the stream at an unknown place.
-class CountingSource : public WireSource {
- public:
-  explicit CountingSource(WireSource& inner) : inner_(inner) {}
-  size_t ReceiveSome(char* buffer, size_t size) override {
-    const size_t count = inner_.ReceiveSome(buffer, size);
-    received_ += count;
-    return count;
-  }
-  size_t received() const { return received_; }
-
- private:
-  WireSource& inner_;
-  size_t received_ = 0;
-};
-
 }  // namespace
 
 RemoteClient::RemoteClient(RemoteConnection connection, ClientOptions options)
@@ -130,22 +113,12 @@ int RemoteClient::ListRemoteServers(ServerList& list) {
   SendCommand(channel, kListServers);
   RequireStatus(channel, kListServers);
   ServerList received;
-  CountingSource counting(channel);
-  WireReader reader(counting);
   try {
-    for (;;) {
-      const size_t before = counting.received();
-      std::string line;
-      try {
-        line = reader.String(kMaxTextBytes);
-      } catch (const SocketFailure& failure) {
-        if (failure.Is(kRecvTimedOut) && counting.received() == before) continue;
-        throw;
-      }
-      if (line == kStreamContinue) break;
+    for (std::string line = ReceiveStreamString(channel); line != kStreamContinue;
+         line = ReceiveStreamString(channel)) {
       clock().Sleep(options_.pause);
     }
-    GetServerList(reader, received);
+    GetServerList(channel.reader(), received);
   } catch (const SocketFailure&) {
     // Lost, closed, failed or out of bounds: the service is gone or broken.
     ShowLostListing();

@@ -14,10 +14,13 @@
 #include <vector>
 
 #include "core/application.h"
+#include "core/observer.h"
 #include "domino/server_info.h"
 #include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "remote/channel.h"
+#include "remote/records.h"
+#include "restore/restore.h"
 
 namespace omb::remote {
 
@@ -59,6 +62,18 @@ class RemoteClient : public RemoteSession {
   bool RemoteConfigurationDone();
   bool RemoteDominoRunning();
 
+  // 7: the backup batch. Every selected server of `servers` in list order
+  // on one connection, its progress streamed into the server's progress
+  // (a copy of `output`) and `bar`. 0, or -1 when an exchange failed, the
+  // connection was lost (said in the progress) or the service's run wrote
+  // an "ERROR: " line. Failures to connect are thrown.
+  int BackupServers(ServerList& servers, const BackupRequest& request, const ProgressSink& output,
+                    ProgressObserver* bar);
+  // 8: the restore of job.snapshot on job.server, its progress streamed
+  // into job.progress and `bar`. 0, or -1 as for a backup; failures up to
+  // the start of the stream (connect, status) are thrown.
+  int RestoreSnapshot(restore::RestoreJob& job, ProgressObserver* bar);
+
   // 12: true when the service accepted the command; any failure is false.
   bool Reachable();
   // 13 and 14 on one connection: true when the final byte is 1.
@@ -73,6 +88,13 @@ class RemoteClient : public RemoteSession {
   // 15, requiring status 1.
   void CloseExchange(WireChannel& channel);
   bool FlagQuery(uint8_t command);
+
+  enum class StreamEnd { Done, DoneWithErrors, Lost };
+  // Strings until "done": each non-empty one is emitted into `sink`.
+  StreamEnd StreamProgress(WireChannel& channel, ProgressSink& sink, ProgressObserver* bar,
+                           const char* abortedText);
+  // The next string of a stream, waiting through time-outs between strings.
+  std::string ReceiveStreamString(WireChannel& channel);
   platform::Clock& clock();
   void ShowLostListing();
 
