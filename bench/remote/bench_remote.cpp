@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "domino/discovery.h"
-#include "domino/locks.h"
 #include "domino/vaultinfo.h"
 #include "operations/operations.h"
 #include "platform/paths.h"
@@ -161,10 +160,59 @@ void BenchListing() {
   if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root, ignored);
 }
 
+constexpr int kBackupRounds = 5;
+constexpr int kBackupDatabases = 200;
+
+// One server with a few hundred databases and documents in the log; each
+// round backs it up locally (the engine in this process) and through the
+// service, a second apart so that snapshot names never share a second.
+void BenchBackup() {
+  const fs::path root = NewMachineRoot("omb-bench-remote-backup");
+  omb::platform::SetMachineRoot(root);
+  ::setenv("OMB_MACHINE", root.c_str(), 1);
+  RunDominosim(root, {"init", "--servers", "1", "--databases", std::to_string(kBackupDatabases)});
+  for (int n = 1; n <= 20; ++n)
+    RunDominosim(root, {"write", "--server", "1", "--db", "mail/user" + std::to_string(n) + ".nsf", "--docs", "200"});
+  omb::reports::EnsureReportFolder();
+
+  ServiceProcess service(root);
+  omb::remote::RemoteClient client({"127.0.0.1", service.port()});
+  omb::ops::LocalOperations localOperations;
+  const omb::remote::BackupRequest request{true, 5, true, false, ""};
+  std::vector<double> local, remote;
+  for (int round = 0; round < kBackupRounds; ++round) {
+    omb::backup::BackupJob job;
+    if (localOperations.ListServers(job.servers) != 0 || job.servers.count() != 1) Fail("local discovery");
+    job.servers.servers[0].selected = true;
+    job.deleteExcess = request.deleteExcess;
+    job.keepCount = request.keepCount;
+    auto start = Clock::now();
+    if (localOperations.RunBackup(job) != 0) Fail("local backup failed");
+    local.push_back(Millis(Clock::now() - start));
+    ::sleep(1);
+
+    omb::ServerList list;
+    if (client.ListRemoteServers(list) != 0 || list.count() != 1) Fail("remote listing");
+    list.servers[0].selected = true;
+    start = Clock::now();
+    if (client.BackupServers(list, request, omb::ProgressSink{}, nullptr) != 0) Fail("remote backup failed");
+    remote.push_back(Millis(Clock::now() - start));
+    ::sleep(1);
+  }
+  const double ratio = Median(remote) / Median(local);
+  std::printf("Backup of one server with %d databases (median of %d):\n", kBackupDatabases, kBackupRounds);
+  std::printf("  local run         %8.1f ms\n", Median(local));
+  std::printf("  through ombsvc    %8.1f ms\n", Median(remote));
+  std::printf("  ratio             %8.2fx (goal: at most 1.1x) %s\n", ratio, ratio <= 1.1 ? "met" : "MISSED");
+  std::error_code ignored;
+  if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root, ignored);
+}
+
 }  // namespace
 
 int main() {
   ::setenv("TZ", "UTC", 1);
   BenchListing();
+  BenchBackup();
   return 0;
 }
