@@ -1,0 +1,41 @@
+// RemoteClient as the Operations of the machine it is connected to: the
+// console and ombctl call it exactly as they call the local engines.
+#include "remote/remote_client.h"
+
+namespace omb::remote {
+
+namespace {
+
+ProgressObserver* WatcherOf(ProgressObserver* dialog, const ProgressSink& sink) {
+  return dialog != nullptr ? dialog : sink.window;
+}
+
+}  // namespace
+
+int RemoteClient::ListServers(ServerList& list) { return ListRemoteServers(list); }
+
+int RemoteClient::RunBackup(backup::BackupJob& job) {
+  const BackupRequest request{job.deleteExcess, job.keepCount, job.runNow != 0, job.replaceExistingJob != 0,
+                              job.jobName};
+  ProgressObserver* watcher = WatcherOf(job.statusDialog, job.output);
+  job.completed = false;
+  const int result = BackupServers(job.servers, request, job.output, watcher);
+  job.completed = result == 0;
+  if (watcher != nullptr) watcher->Finished(job.completed);
+  return result;
+}
+
+int RemoteClient::RunRestore(restore::RestoreJob& job) {
+  ProgressObserver* watcher = WatcherOf(job.owner, job.progress);
+  const int result = RestoreSnapshot(job, watcher);
+  if (watcher != nullptr) watcher->Finished(result == 0);
+  return result;
+}
+
+bool RemoteClient::BackupWizardDone() { return RemoteBackupWizardDone(); }
+bool RemoteClient::ConfigurationDone() { return RemoteConfigurationDone(); }
+bool RemoteClient::DominoRunning() { return RemoteDominoRunning(); }
+
+ops::Operations* OperationsOf(RemoteSession* session) { return dynamic_cast<RemoteClient*>(session); }
+
+}  // namespace omb::remote

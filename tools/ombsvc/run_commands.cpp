@@ -1,0 +1,176 @@
+// Commands 7 and 8: a backup of one server and a restore, run by the
+// engines of this machine with their progress streamed to the client as
+// it is produced, then "done". The status goes out as soon as the command
+// byte is read (clients differ in whether they wait for it before sending
+// the request); a request refused after that is refused in the stream.
+#include <mutex>
+
+#include "core/observer.h"
+#include "remote/commands.h"
+#include "remote/records.h"
+#include "tools/ombsvc/request_checks.h"
+#include "tools/ombsvc/session.h"
+
+namespace omb::service {
+
+namespace {
+
+// Hands every piece of the run's text to the client. A client that is
+// gone does not stop the run: the engine finishes (and saves its report)
+// on its own.
+class StreamingObserver : public ProgressObserver {
+ public:
+  explicit StreamingObserver(remote::WireChannel& channel) : channel_(channel) {}
+
+  void Text(std::string_view piece) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lost_ || piece.empty()) return;
+    try {
+      channel_.SendString(piece);
+    } catch (const remote::SocketFailure&) {
+      lost_ = true;
+    }
+  }
+  // The client drives its own bar from the stream.
+  void Range(int, int, int) override {}
+  void Step() override {}
+  void Position(int) override {}
+  void Busy(bool) override {}
+  void Finished(bool) override {}
+
+  bool lost() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lost_;
+  }
+
+ private:
+  remote::WireChannel& channel_;
+  std::mutex mutex_;
+  bool lost_ = false;
+};
+
+void SendDone(remote::WireChannel& channel) { channel.SendString(remote::kStreamDone); }
+
+// The end of a run's stream. The run's outcome is logged even when the
+// client went away during it.
+Outcome EndOfRun(remote::WireChannel& channel, StreamingObserver& stream, int result, const std::string& what) {
+  std::string text = (result == 0 ? "ok: " : "failed (" + std::to_string(result) + "): ") + what;
+  if (!stream.lost()) {
+    try {
+      SendDone(channel);
+      return {text};
+    } catch (const remote::SocketFailure&) {
+    }
+  }
+  return {text + ", client gone before the end", false};
+}
+
+Outcome RefuseInStream(remote::WireChannel& channel, const std::string& line, const std::string& why) {
+  channel.SendString(line);
+  SendDone(channel);
+  return {"refused: " + why};
+}
+
+// One backup or restore at a time, and none during a listing: a run
+// waits for a listing to end but is refused while another run goes on.
+class RunSlot {
+ public:
+  explicit RunSlot(EngineGate& gate) : gate_(gate), lock_(gate.mutex, std::defer_lock) {
+    if (gate_.runActive.exchange(true)) return;
+    owner_ = true;
+    lock_.lock();
+  }
+  ~RunSlot() {
+    if (owner_) gate_.runActive = false;
+  }
+  RunSlot(const RunSlot&) = delete;
+  RunSlot& operator=(const RunSlot&) = delete;
+  bool acquired() const { return owner_; }
+
+ private:
+  EngineGate& gate_;
+  std::unique_lock<std::mutex> lock_;
+  bool owner_ = false;
+};
+
+}  // namespace
+
+Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  const remote::BackupRequest request = remote::GetBackupRequest(channel.reader());
+  const PartitionInfo requested = remote::GetPartitionInfo(channel.reader());
+  if (!AcceptableKeepCount(request.deleteExcess, request.keepCount)) {
+    return RefuseInStream(channel,
+                          "ERROR: Keep count " + std::to_string(request.keepCount) +
+                              " is outside 1 to 31.\r\nBackup aborted.\r\n",
+                          "keep count " + std::to_string(request.keepCount));
+  }
+  RunSlot slot(context.engine);
+  if (!slot.acquired()) {
+    return RefuseInStream(channel, "ERROR: Backup aborted. A current BACKUP/RESTORE is in progress\r\n",
+                          "another run in progress");
+  }
+  backup::BackupJob job;
+  context.operations.ListServers(job.servers);
+  const PartitionInfo* own = MatchOwnServer(job.servers, requested);
+  if (own == nullptr) {
+    return RefuseInStream(channel,
+                          "ERROR: Server " + requested.serverName +
+                              " is not a Domino server of this machine.\r\nBackup aborted.\r\n",
+                          "not a server of this machine: " + requested.serverName);
+  }
+  for (PartitionInfo& server : job.servers.servers) server.selected = &server == own;
+  job.deleteExcess = request.deleteExcess;
+  job.keepCount = request.keepCount;
+  job.runNow = request.runNow ? 1 : 0;
+  job.replaceExistingJob = request.replaceExistingJob ? 1 : 0;
+  job.jobName = request.jobName;
+  StreamingObserver stream(channel);
+  job.output.window = &stream;
+  job.statusDialog = &stream;
+  const std::string serverName = own->serverName;
+  const int result = context.operations.RunBackup(job);
+  return EndOfRun(channel, stream, result, serverName);
+}
+
+Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  restore::RestoreJob requested;
+  remote::GetRestoreRequest(channel.reader(), requested);
+  RunSlot slot(context.engine);
+  if (!slot.acquired()) {
+    return RefuseInStream(channel, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n",
+                          "another run in progress");
+  }
+  ServerList own;
+  context.operations.ListServers(own);
+  const PartitionInfo* server = MatchOwnServer(own, requested.server);
+  if (server == nullptr) {
+    return RefuseInStream(channel,
+                          "ERROR: Server " + requested.server.serverName +
+                              " is not a Domino server of this machine.\r\nRestore aborted.\r\n",
+                          "not a server of this machine: " + requested.server.serverName);
+  }
+  const SnapshotEntry* snapshot = MatchOwnSnapshot(*server, requested.snapshot);
+  if (snapshot == nullptr) {
+    return RefuseInStream(channel,
+                          "ERROR: Snapshot " + requested.snapshot.name + " is not a snapshot of server " +
+                              server->serverName + ".\r\nRestore aborted.\r\n",
+                          "unknown snapshot " + requested.snapshot.name);
+  }
+  restore::RestoreJob job;
+  job.server = *server;
+  job.snapshot = *snapshot;
+  job.pointInTime = requested.pointInTime;
+  job.reserved1 = requested.reserved1;
+  job.reserved2 = requested.reserved2;
+  job.reservedValue = requested.reservedValue;
+  StreamingObserver stream(channel);
+  job.progress.window = &stream;
+  job.owner = &stream;
+  const std::string what = server->serverName + " " + snapshot->name;
+  const int result = context.operations.RunRestore(job);
+  return EndOfRun(channel, stream, result, what);
+}
+
+}  // namespace omb::service
