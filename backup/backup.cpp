@@ -4,19 +4,20 @@
 #include <vector>
 
 #include "backup/databases.h"
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
+#include "component/component.h"
 #include "core/errors.h"
 #include "domino/locks.h"
+#include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/deletion.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 
@@ -64,15 +65,6 @@ class BackupModeGuard {
 
  private:
   std::vector<DatabaseRecord>& list_;
-};
-
-// Terminates the Notes runtime when the server's backup ends.
-class NotesRuntimeGuard {
- public:
-  NotesRuntimeGuard() = default;
-  ~NotesRuntimeGuard() { notes::Api().TermRuntime(); }
-  NotesRuntimeGuard(const NotesRuntimeGuard&) = delete;
-  NotesRuntimeGuard& operator=(const NotesRuntimeGuard&) = delete;
 };
 
 int CheckDataDirectory(PartitionInfo& server) {
@@ -250,16 +242,6 @@ void CopySinkSettings(const ProgressSink& from, ProgressSink& to) {
 
 }  // namespace
 
-int StartNotesRuntime(const std::string& notesIniPath) {
-  std::vector<std::string> args;
-  if (!notesIniPath.empty()) args.push_back("=" + notesIniPath);
-  notes::NotesApi& api = notes::Api();
-  notes::Status status = api.InitRuntime(args);
-  if (status != 0) return status;
-  api.TermRuntime();
-  return api.InitRuntime(args);
-}
-
 int BackupServer(BackupJob& job, PartitionInfo& server) {
   if (!server.archiveLogging) {
     Emit(server.progress, "ERROR: Server: " + server.shortName + " is not set to archive mode.\r\n" +
@@ -270,13 +252,13 @@ int BackupServer(BackupJob& job, PartitionInfo& server) {
   if (bar) bar->SetProgressRange(0, 100, 10);
 
   Emit(server.progress, "Initialize notes system with " + server.notesIniPath + "\r\n");
-  if (StartNotesRuntime(server.notesIniPath) != 0) {
+  if (StartNotesRuntime(notes::Api(), server.notesIniPath) != 0) {
     Emit(server.progress, "ERROR: cannot initialize notes for Server " + server.serverName + "\r\n");
     return -1;
   }
   int result = 0;
   {
-    NotesRuntimeGuard runtime;
+    NotesRuntimeScope runtime(notes::Api());
     result = BackupWithRuntime(job, server, bar);
   }
   if (result == 0 && bar) bar->SetProgressPosition(100);

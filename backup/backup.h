@@ -23,7 +23,4 @@ struct BackupJob {
 int RunBackup(BackupJob& job);
 int BackupServer(BackupJob& job, PartitionInfo& server);
 
-// Initialise, terminate, initialise again; the status of the second start.
-int StartNotesRuntime(const std::string& notesIniPath);
-
 }  // namespace omb::backup

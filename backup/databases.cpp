@@ -31,7 +31,7 @@ bool IsDatabaseFile(const std::string& fileName) {
 void CollectDatabases(const std::string& directory, const std::vector<platform::DirEntry>& entries,
                       std::vector<DatabaseRecord>& list) {
   for (const platform::DirEntry& entry : entries) {
-    std::string path = JoinPath(directory, entry.name);
+    std::string path = platform::JoinPath(directory, entry.name);
     if (entry.isDirectory) {
       std::vector<platform::DirEntry> children;
       if (platform::ListDirectory(path, children) == 0) CollectDatabases(path, children, list);
@@ -178,7 +178,7 @@ std::string ChangeInfoFilePath(const std::string& changeInfoDirectory, const std
   if (dot != std::string::npos && dot >= nameStart) {
     relative = relative.substr(0, dot) + platform::ToLower(relative.substr(dot));
   }
-  return JoinPath(changeInfoDirectory, relative + ".dat");
+  return platform::JoinPath(changeInfoDirectory, relative + ".dat");
 }
 
 int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vector<std::string>& disabled) {

@@ -8,6 +8,7 @@
 #include "domino/locks.h"
 #include "domino/vaultinfo.h"
 #include "platform/messagebox.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 
 namespace omb {
@@ -137,6 +138,12 @@ int CommandLineApplication::RunRestore() {
   Emit(restoreJob_.progress, kClosingNotice);
   platform::SleepCloseDelay();
   return result == 0 ? 0 : kExitRunFailed;
+}
+
+std::string MachineRootNotice() {
+  const char* machine = std::getenv("OMB_MACHINE");
+  if (machine != nullptr && *machine != '\0') return "";
+  return "omb: OMB_MACHINE is not set; working on the machine root " + platform::MachineRoot().string() + "\n";
 }
 
 std::unique_ptr<Application> CreateCommandLineApplication(int argc, char** argv) {

@@ -3,6 +3,7 @@
 // options, checks them against the servers of this machine and runs one
 // backup or one restore synchronously.
 #include <memory>
+#include <string>
 
 #include "backup/backup.h"
 #include "cli/options.h"
@@ -36,6 +37,11 @@ class CommandLineApplication : public Application {
   backup::BackupJob backupJob_;
   restore::RestoreJob restoreJob_;
 };
+
+// The line omb writes to standard error when OMB_MACHINE does not name the
+// machine root, so that nobody works on the default root unawares; "" when
+// it does.
+std::string MachineRootNotice();
 
 // Takes the command-line lock (another command line holding it ends the
 // process with exit status 255 after a message box), parses the options and

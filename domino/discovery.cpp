@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "component/component.h"
+#include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
-#include "snapshot/component.h"
+#include "platform/text.h"
 #include "storage/storage.h"
 
 namespace omb {
@@ -45,7 +47,7 @@ bool ReadNewerLayout(bool& partitioned) {
   std::string partitions;
   std::vector<std::string> pieces;
   ReadRegistryValue(kDominoKey, "Partitions", partitions);
-  if (SplitText(partitions, ",", pieces) == 1) partitioned = false;
+  if (platform::SplitText(partitions, ",", pieces) == 1) partitioned = false;
   return true;
 }
 
@@ -64,8 +66,8 @@ void ApplyServerName(PartitionInfo& server) {
 void ApplyLogPath(PartitionInfo& server) {
   std::string logPath;
   if (ReadNotesIniValue("TRANSLOG_Path", logPath, server.notesIniPath) <= 0) return;
-  if (SplitPath(logPath).drive.empty()) {
-    server.logPath = JoinPath(server.dataPath, logPath);
+  if (platform::SplitPath(logPath).drive.empty()) {
+    server.logPath = platform::JoinPath(server.dataPath, logPath);
     server.logPathRelative = 1;
   } else {
     server.logPath = logPath;
@@ -92,20 +94,16 @@ void ApplyLogStyle(PartitionInfo& server) {
   }
 }
 
-// Starts the runtime for the server's notes.ini (initialise, terminate,
-// initialise again), reads what it reports and ends it again.
+// Starts the runtime for the server's notes.ini, reads what it reports and
+// ends it again.
 notes::Status ReadNotesFacts(PartitionInfo& server) {
   notes::NotesApi& api = notes::Api();
-  const std::vector<std::string> args = {"=" + server.notesIniPath};
-  notes::Status status = api.InitRuntime(args);
-  if (status != notes::kNoError) return status;
-  api.TermRuntime();
-  status = api.InitRuntime(args);
-  if (status != notes::kNoError) return status;
+  const int status = StartNotesRuntime(api, server.notesIniPath);
+  if (status != notes::kNoError) return static_cast<notes::Status>(status);
+  NotesRuntimeScope runtime(api);
   ApplyServerName(server);
   ApplyLogPath(server);
   ApplyLogStyle(server);
-  api.TermRuntime();
   return notes::kNoError;
 }
 
@@ -135,10 +133,10 @@ std::string SuffixOf(const std::string& name) {
 
 NameTime TimeOfName(const std::string& name) {
   std::vector<std::string> halves, date, time;
-  SplitText(SuffixOf(name), "_", halves);
+  platform::SplitText(SuffixOf(name), "_", halves);
   if (halves.size() < 2) return {};
-  SplitText(halves[0], "-", date);
-  SplitText(halves[1], ".", time);
+  platform::SplitText(halves[0], "-", date);
+  platform::SplitText(halves[1], ".", time);
   return {NumberOf(date, 2), NumberOf(date, 0), NumberOf(date, 1),
           NumberOf(time, 0), NumberOf(time, 1), NumberOf(time, 2)};
 }
@@ -225,7 +223,7 @@ int DiscoverServers(ServerList& list) {
       int result = ReadFromEitherKey("Path", iniFolder);
       if (result != 0) return result;
     }
-    server.notesIniPath = JoinPath(iniFolder, "notes.ini");
+    server.notesIniPath = platform::JoinPath(iniFolder, "notes.ini");
     server.dataPath = dataPath;
 
     notes::Status status = ReadNotesFacts(server);

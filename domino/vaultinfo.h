@@ -1,7 +1,7 @@
 #pragma once
 // The Vaultinfo tree, the program's ini file and the small file, folder,
-// ini, registry, path, time and text helpers that every engine uses.
-// Paths are Windows paths.
+// ini, registry and time-stamp helpers that every engine uses (the general
+// path and text helpers are platform's). Paths are Windows paths.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,20 +37,9 @@ int CountVirtualDisks();
 int WriteNameList(const std::string& file, const std::vector<SnapshotEntry>& snapshots);
 int WriteNameList(const std::string& file, const std::vector<std::string>& names);
 
-// ---- paths and texts --------------------------------------------------------
-std::string JoinPath(const std::string& folder, const std::string& name);
-struct PathParts {
-  std::string drive;      // "D:"
-  std::string directory;  // "\\Lotus\\Domino\\"
-  std::string fileName;   // "a"
-  std::string extension;  // ".nsf"
-  std::string driveAndDirectory() const { return drive + directory; }
-};
-PathParts SplitPath(const std::string& path);
+// ---- log paths and time stamps -----------------------------------------------
+// The log folder below a data folder; "" without a data folder.
 std::string ResolveLogPath(const std::string& dataPath, const std::string& logPath);
-int SplitText(const std::string& text, const std::string& separator,
-              std::vector<std::string>& pieces);
-int ReplaceAll(std::string& text, const std::string& find, const std::string& replacement);
 std::string FormatTimestamp();  // "%d/%d/%d %02d:%02d:%02d:%02d"
 
 }  // namespace omb

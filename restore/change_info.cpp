@@ -27,10 +27,10 @@ std::string WithoutLeadingBackslash(const std::string& directory) {
 
 ChangeInfoPaths PathsOf(const std::string& dbPath, const std::string& changeInfoDirectory,
                         const std::string& dataDrive) {
-  PathParts parts = SplitPath(dbPath);
+  platform::PathParts parts = platform::SplitPath(dbPath);
   std::string relativeFolder = WithoutLeadingBackslash(parts.directory);
   ChangeInfoPaths paths;
-  paths.changeFile = JoinPath(changeInfoDirectory, relativeFolder + parts.fileName +
+  paths.changeFile = platform::JoinPath(changeInfoDirectory, relativeFolder + parts.fileName +
                                                        platform::ToLower(parts.extension) + ".dat");
   paths.restoredPath = dataDrive + "\\" + relativeFolder + parts.fileName + parts.extension;
   return paths;

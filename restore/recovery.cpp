@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::restore {
 
@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kRecoverFlags = 1;
 constexpr notes::Status kNoExtentSupplied = 0xFFFF;
 
-bool IsLogDatabase(const PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
+bool IsLogDatabase(const platform::PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
 
 // Opens the database and writes its information block back unchanged, so
 // the runtime takes it as it now lies on disk. Failures are ignored. A block
@@ -38,7 +38,7 @@ std::vector<std::string> RecoveryList(RestoreJob& job,
                                       const std::vector<std::string>& disabled) {
   std::vector<std::string> list;
   for (const backup::DatabaseRecord& database : databases) {
-    PathParts parts = SplitPath(database.path);
+    platform::PathParts parts = platform::SplitPath(database.path);
     if (IsLogDatabase(parts)) continue;
     if (platform::EqualsNoCase(parts.extension, ".ntf")) continue;
     if (backup::IsDisabled(disabled, database.path)) continue;
@@ -81,7 +81,7 @@ std::vector<std::string> ArchivedExtents(const RestoreJob& job) {
 
 const std::string* FindExisting(const std::vector<std::string>& listing, const std::string& stem) {
   for (const std::string& path : listing) {
-    if (platform::EqualsNoCase(SplitPath(path).fileName, stem) && platform::IsFile(path)) {
+    if (platform::EqualsNoCase(platform::SplitPath(path).fileName, stem) && platform::IsFile(path)) {
       return &path;
     }
   }
@@ -112,7 +112,7 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
   SetCurrentRestoreJob(&job);
   if (pointInTimeText.has_value()) {
     for (const backup::DatabaseRecord& database : databases) {
-      if (!IsLogDatabase(SplitPath(database.path))) TouchDatabase(database.path);
+      if (!IsLogDatabase(platform::SplitPath(database.path))) TouchDatabase(database.path);
     }
     return 0;
   }
@@ -147,7 +147,7 @@ notes::Status ArchivedLogCallback(void* /*context*/, uint32_t firstExtent,
   if (job == nullptr) return kNoExtentSupplied;
   std::vector<std::string> listing = ArchivedExtents(*job);
   Say(*job, "First archive needed is: " + ExtentStem(firstExtent) + "\r\n");
-  const std::string targetDirectory = SplitPath(requestedPath).driveAndDirectory();
+  const std::string targetDirectory = platform::SplitPath(requestedPath).driveAndDirectory();
   uint32_t copied = 0;
   for (;;) {
     std::string stem = ExtentStem(firstExtent + copied);

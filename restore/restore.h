@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "backup/databases.h"
+#include "component/snapshot_entry.h"
 #include "core/progress.h"
 #include "domino/server_info.h"
 #include "notes/notes.h"
-#include "snapshot/snapshot_entry.h"
 
 namespace omb::restore {
 

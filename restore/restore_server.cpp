@@ -1,13 +1,13 @@
 // The restore driver: log preparation, snapshot restore, change-information
 // apply, recovery and the closing banner.
-#include "backup/hint_files.h"
+#include "component/component.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
-#include "snapshot/component.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
 
 namespace omb::restore {
 

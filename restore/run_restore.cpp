@@ -3,9 +3,9 @@
 #include <atomic>
 #include <exception>
 
-#include "backup/backup.h"
 #include "core/errors.h"
 #include "domino/locks.h"
+#include "domino/notes_runtime.h"
 #include "platform/messagebox.h"
 #include "reports/reports.h"
 #include "restore/messages.h"
@@ -80,7 +80,7 @@ int RunRestore(RestoreJob& job) {
     SaveRunReport();
     return -1;
   }
-  int status = backup::StartNotesRuntime(job.server.notesIniPath) & 0xFFFF;
+  int status = StartNotesRuntime(notes::Api(), job.server.notesIniPath) & 0xFFFF;
   if (status != 0) {
     WriteRefusalEvent(job, kRuntimeFailed);
     Say(job, std::string("ERROR: ") + kRuntimeFailed + "\r\n");

@@ -4,8 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
+#include "component/component.h"
 #include "core/errors.h"
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
@@ -13,9 +12,10 @@
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::snapshot {
 
@@ -74,7 +74,7 @@ void FindLogHints(const std::string& folder, std::vector<SnapshotDirectory>& fou
   if (platform::ListDirectory(folder, entries) != 0) return;
   for (const platform::DirEntry& entry : entries) {
     if (entry.isDirectory) {
-      if (entry.name.empty() || entry.name[0] != '.') FindLogHints(JoinPath(folder, entry.name), found);
+      if (entry.name.empty() || entry.name[0] != '.') FindLogHints(platform::JoinPath(folder, entry.name), found);
       continue;
     }
     if (!platform::EqualsNoCase(entry.name, "log_hint")) continue;
@@ -82,7 +82,7 @@ void FindLogHints(const std::string& folder, std::vector<SnapshotDirectory>& fou
     directory.directory = WithTrailingBackslash(folder);
     // An unreadable log_hint tells nothing about the logs its snapshot needs.
     if (backup::ReadLogHint(folder, directory.firstLog, directory.series, directory.hintPath) != 0) continue;
-    directory.hintPath = JoinPath(folder, entry.name);
+    directory.hintPath = platform::JoinPath(folder, entry.name);
     found.push_back(directory);
   }
 }

@@ -4,15 +4,16 @@
 #include <memory>
 #include <vector>
 
-#include "backup/hint_files.h"
+#include "component/component.h"
 #include "core/progress.h"
 #include "domino/discovery.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
-#include "snapshot/component.h"
+#include "platform/text.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
 
 namespace omb::snapshot {
 
@@ -41,7 +42,7 @@ int LeadingNumber(const std::string& text) {
 // Splits a field group ("4-7-2003") into exactly three numbers.
 void ThreeNumbers(const std::string& text, const std::string& separator, int& a, int& b, int& c) {
   std::vector<std::string> pieces;
-  SplitText(text, separator, pieces);
+  platform::SplitText(text, separator, pieces);
   a = pieces.size() > 0 ? LeadingNumber(pieces[0]) : 0;
   b = pieces.size() > 1 ? LeadingNumber(pieces[1]) : 0;
   c = pieces.size() > 2 ? LeadingNumber(pieces[2]) : 0;
@@ -195,7 +196,7 @@ bool BelongsToServer(const std::string& prefix, const std::string& name) {
 
 uint64_t ParseTimeDateSuffix(const std::string& suffix) {
   std::vector<std::string> halves;
-  SplitText(suffix, "_", halves);
+  platform::SplitText(suffix, "_", halves);
   platform::SystemTime t;
   ThreeNumbers(halves.size() > 0 ? halves[0] : "", "-", t.month, t.day, t.year);
   ThreeNumbers(halves.size() > 1 ? halves[1] : "", ".", t.hour, t.minute, t.second);

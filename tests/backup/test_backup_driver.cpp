@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "backup/backup.h"
-#include "backup/log_archive.h"
+#include "component/component.h"
 #include "domino/locks.h"
 #include "platform/eventlog.h"
 #include "platform/ini.h"
@@ -16,10 +16,10 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/naming.h"
 #include "tests/backup/backup_fixture.h"
 #include "tests/support/fake_storage.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 namespace {
@@ -146,7 +146,7 @@ class BackupRunTest : public test::MachineTest {
 
   std::unique_ptr<Rig> rig_;
   test::RecordingStatusWindow window_;
-  platform::RecordingMessageBox boxes_;
+  test::RecordingMessageBox boxes_;
   platform::MessageBoxPresenter* previousBox_ = nullptr;
   int machines_ = 0;
 };
@@ -566,33 +566,6 @@ TEST_F(BackupRunTest, EveryStorageCallFailingInTurnEndsCleanly) {
       }
     }
   }
-}
-
-// ---- the runtime start ------------------------------------------------------------
-
-class StartNotesRuntimeTest : public test::NotesMachineTest {};
-
-TEST_F(StartNotesRuntimeTest, StartsTerminatesAndStartsAgainWithTheIniArgument) {
-  EXPECT_EQ(StartNotesRuntime("D:\\a b\\notes.ini"), 0);
-  std::vector<std::string> args = {"=D:\\a b\\notes.ini"};
-  EXPECT_EQ(notes_->initArgs(), (std::vector<std::vector<std::string>>{args, args}));
-  EXPECT_EQ(notes_->CallCount(NotesMethod::TermRuntime), 1);
-  EXPECT_TRUE(notes_->runtimeActive());
-}
-
-TEST_F(StartNotesRuntimeTest, EmptyPathPassesNoArguments) {
-  EXPECT_EQ(StartNotesRuntime(""), 0);
-  EXPECT_EQ(notes_->initArgs(), (std::vector<std::vector<std::string>>{{}, {}}));
-}
-
-TEST_F(StartNotesRuntimeTest, AnswersTheStatusOfTheFailingStart) {
-  notes_->FailCall(NotesMethod::InitRuntime, 1, 111);
-  EXPECT_EQ(StartNotesRuntime("D:\\notes.ini"), 111);
-  EXPECT_EQ(notes_->CallCount(NotesMethod::TermRuntime), 0);
-
-  notes_->FailCall(NotesMethod::InitRuntime, 3, 222);
-  EXPECT_EQ(StartNotesRuntime("D:\\notes.ini"), 222);
-  EXPECT_FALSE(notes_->runtimeActive());
 }
 
 }  // namespace

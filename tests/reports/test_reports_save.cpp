@@ -51,7 +51,7 @@ class SaveReportTest : public test::MachineTest {
     return names;
   }
 
-  platform::RecordingMessageBox boxes_;
+  test::RecordingMessageBox boxes_;
   platform::MessageBoxPresenter* previous_ = nullptr;
 };
 

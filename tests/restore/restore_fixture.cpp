@@ -1,11 +1,11 @@
 #include "tests/restore/restore_fixture.h"
 
-#include "backup/hint_files.h"
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "reports/reports.h"
+#include "vault/hint_files.h"
 
 namespace omb::test {
 

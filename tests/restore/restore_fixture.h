@@ -89,7 +89,7 @@ class RestoreTest : public MachineTest {
 
   FakeNotes notes_;
   FakeStorage storage_;
-  platform::RecordingMessageBox messages_;
+  RecordingMessageBox messages_;
   std::optional<ScopedNotesApi> scopedNotes_;
   std::optional<ScopedStorage> scopedStorage_;
   platform::MessageBoxPresenter* previousPresenter_ = nullptr;

@@ -14,8 +14,8 @@
 #include "reports/reports.h"
 #include "snapshot/deletion.h"
 #include "storage/storage.h"
-#include "tests/support/fake_storage.h"
 #include "tests/snapshot/snapshot_fixture.h"
+#include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {

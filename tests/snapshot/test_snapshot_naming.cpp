@@ -13,8 +13,8 @@
 #include "platform/system.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
-#include "tests/support/fake_storage.h"
 #include "tests/snapshot/snapshot_fixture.h"
+#include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {

@@ -1,4 +1,4 @@
-#include "backup/log_archive.h"
+#include "vault/log_archive.h"
 
 #include <cstdio>
 
@@ -105,9 +105,9 @@ void ListArchivedLogs(const std::string& directory, std::vector<std::string>& pa
   for (const platform::DirEntry& entry : entries) {
     if (entry.isDirectory) {
       if (entry.name.empty() || entry.name[0] == '.') continue;
-      ListArchivedLogs(JoinPath(directory, entry.name), paths);
+      ListArchivedLogs(platform::JoinPath(directory, entry.name), paths);
     } else if (EndsWithTxn(entry.name)) {
-      paths.push_back(JoinPath(directory, entry.name));
+      paths.push_back(platform::JoinPath(directory, entry.name));
     }
   }
 }

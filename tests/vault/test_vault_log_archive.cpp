@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "backup/log_archive.h"
 #include "tests/backup/backup_fixture.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 namespace {

@@ -1,7 +1,7 @@
 // The storage component as the engines use it: opening the snapshot
 // interface, creating and restoring snapshots with the texts the runs show
 // on failure, and the listing of a volume's snapshots.
-#include "snapshot/component.h"
+#include "component/component.h"
 
 #include <cctype>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "snapshot/component.h"
+#include "component/component.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/snapshot_entry.h"
+#include "component/snapshot_entry.h"
 #include "storage/storage.h"
 
 namespace omb::snapshot {
