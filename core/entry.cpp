@@ -27,8 +27,6 @@ int BuildAndRun(int argc, char** argv, const EntryPoints& entry, const AppFactor
     std::unique_ptr<Application> app = factory(argc, argv);
     if (app == nullptr) return 1;
     return app->Run(1);
-  } catch (const OMBError& error) {
-    ShowError(error.message());
   } catch (const std::exception& error) {
     ShowError(error.what());
   }
@@ -56,8 +54,8 @@ int RunEntry(int argc, char** argv, const EntryPoints& entry) {
   if (!entry.console) {
     try {
       PrepareReportFolder(entry);
-    } catch (const OMBError& error) {
-      ShowError(error.message());
+    } catch (const std::exception& error) {
+      ShowError(error.what());
     }
     return NoConsole();
   }

@@ -20,7 +20,7 @@
 namespace omb {
 
 // Defined in domino/disks.cpp.
-int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers);
+int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers, storage::Component& component);
 
 namespace {
 
@@ -51,8 +51,7 @@ bool ReadNewerLayout(bool& partitioned) {
   return true;
 }
 
-void ApplyServerName(PartitionInfo& server) {
-  notes::NotesApi& api = notes::Api();
+void ApplyServerName(notes::NotesApi& api, PartitionInfo& server) {
   std::string canonical;
   if (api.GetServerName(canonical) == notes::kNoError &&
       api.AbbreviateName(canonical, server.serverName) != notes::kNoError) {
@@ -75,9 +74,9 @@ void ApplyLogPath(PartitionInfo& server) {
   }
 }
 
-void ApplyLogStyle(PartitionInfo& server) {
+void ApplyLogStyle(notes::NotesApi& api, PartitionInfo& server) {
   int style = 0;
-  notes::Status status = notes::Api().GetLogStyle(style);
+  notes::Status status = api.GetLogStyle(style);
   server.logStyleCode = status != notes::kNoError ? static_cast<int32_t>(status) : style;
   server.logEnabled = false;
   server.archiveLogging = 0;
@@ -96,14 +95,13 @@ void ApplyLogStyle(PartitionInfo& server) {
 
 // Starts the runtime for the server's notes.ini, reads what it reports and
 // ends it again.
-notes::Status ReadNotesFacts(PartitionInfo& server) {
-  notes::NotesApi& api = notes::Api();
+notes::Status ReadNotesFacts(notes::NotesApi& api, PartitionInfo& server) {
   const int status = StartNotesRuntime(api, server.notesIniPath);
   if (status != notes::kNoError) return static_cast<notes::Status>(status);
   NotesRuntimeScope runtime(api);
-  ApplyServerName(server);
+  ApplyServerName(api, server);
   ApplyLogPath(server);
-  ApplyLogStyle(server);
+  ApplyLogStyle(api, server);
   return notes::kNoError;
 }
 
@@ -191,10 +189,10 @@ bool EnsureHintFile(const PartitionInfo& server, std::string& hintPath) {
 
 }  // namespace
 
-int DiscoverServers(ServerList& list) {
+int DiscoverServers(ServerList& list, const RunServices& services) {
   list = ServerList{};
   list.machineName = platform::ComputerName().substr(0, kMachineNameLimit);
-  bool storageInstalled = !storage::Failed(storage::CurrentComponent().GetDiskFactory());
+  bool storageInstalled = !storage::Failed(services.storage.GetDiskFactory());
   list.partitioned = true;
   bool newerLayout = ReadNewerLayout(list.partitioned);
 
@@ -226,7 +224,7 @@ int DiscoverServers(ServerList& list) {
     server.notesIniPath = platform::JoinPath(iniFolder, "notes.ini");
     server.dataPath = dataPath;
 
-    notes::Status status = ReadNotesFacts(server);
+    notes::Status status = ReadNotesFacts(services.notes, server);
     if (status != notes::kNoError) return status;
     list.servers.push_back(server);
     AddToLookups(list, server);
@@ -234,9 +232,9 @@ int DiscoverServers(ServerList& list) {
   }
 
   if (storageInstalled) {
-    FillVirtualDiskInfo(list.servers);
+    FillVirtualDiskInfo(list.servers, services.storage);
     for (PartitionInfo& server : list.servers) {
-      LoadSnapshotList(server);
+      LoadSnapshotList(server, services.storage);
       // The lookups hand out copies: refresh them with the disk facts.
       AddToLookups(list, server);
     }
@@ -244,13 +242,13 @@ int DiscoverServers(ServerList& list) {
   return 0;
 }
 
-void LoadSnapshotList(PartitionInfo& server) {
+void LoadSnapshotList(PartitionInfo& server, storage::Component& component) {
   server.snapshots.clear();
   std::string hintPath;
   std::vector<std::string> names;
   if (!EnsureHintFile(server, hintPath) || !ReadHintNames(hintPath, names)) return;
   std::vector<SnapshotEntry> onVolume;
-  if (server.dataDisk.driveLetter == 0 || snapshot::ListSnapshots(server.dataDisk.driveLetter, onVolume) != 0) return;
+  if (server.dataDisk.driveLetter == 0 || snapshot::ListSnapshots(component, server.dataDisk.driveLetter, onVolume) != 0) return;
   for (const std::string& name : names) {
     auto match = std::find_if(onVolume.begin(), onVolume.end(),
                               [&](const SnapshotEntry& entry) { return platform::EqualsNoCase(entry.name, name); });

@@ -189,8 +189,8 @@ std::string ResolveLogPath(const std::string& dataPath, const std::string& logPa
   return platform::JoinPath(dataPath, logPath);
 }
 
-std::string FormatTimestamp() {
-  platform::SystemTime now = platform::LocalNow();
+std::string FormatTimestamp(platform::Clock& clock) {
+  platform::SystemTime now = clock.LocalNow();
   char text[64];
   std::snprintf(text, sizeof text, "%d/%d/%d %02d:%02d:%02d:%02d", now.month, now.day, now.year,
                 now.hour, now.minute, now.second, now.milliseconds);

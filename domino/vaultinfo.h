@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "domino/server_info.h"
+#include "platform/clock.h"
+#include "storage/storage.h"
 
 namespace omb {
 
@@ -33,13 +35,15 @@ int CreateDirectoryPath(const std::string& path);   // 1 all exist, 0 failed, -1
 int DeleteDirectoryTree(const std::string& path);   // 0, or an error; -1 empty
 uint32_t GetFreeMegabytes(char driveLetter);        // 0 when it cannot be queried
 int IsProgramDrive(char driveLetter);               // -1 when it holds the Domino programs
-int CountVirtualDisks();
+int CountVirtualDisks(storage::Component& component);
 int WriteNameList(const std::string& file, const std::vector<SnapshotEntry>& snapshots);
 int WriteNameList(const std::string& file, const std::vector<std::string>& names);
 
 // ---- log paths and time stamps -----------------------------------------------
 // The log folder below a data folder; "" without a data folder.
 std::string ResolveLogPath(const std::string& dataPath, const std::string& logPath);
-std::string FormatTimestamp();  // "%d/%d/%d %02d:%02d:%02d:%02d"
+// The clock's local time as "%d/%d/%d %02d:%02d:%02d:%02d": month, day,
+// year, hour, minute, second, milliseconds.
+std::string FormatTimestamp(platform::Clock& clock);
 
 }  // namespace omb

@@ -67,7 +67,7 @@ int ReadRange(RestoreJob& job, std::string& errorText, LogRange& range) {
 
   std::string currentSeries;
   uint32_t last = kUnknownExtent;
-  backup::CurrentLogSeries(last, currentSeries);
+  backup::CurrentLogSeries(job.services.notes, last, currentSeries);
   Say(job, "Current Log Series : 0x" + currentSeries + "\r\n");
   if (currentSeries != range.snapshotSeries) {
     return Fail(job, errorText,

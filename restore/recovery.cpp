@@ -24,8 +24,7 @@ bool IsLogDatabase(const platform::PathParts& parts) { return platform::EqualsNo
 // the runtime takes it as it now lies on disk. Failures are ignored. A block
 // that could not be read is never written: that would overwrite the
 // database's own block with zeros.
-void TouchDatabase(const std::string& path) {
-  notes::NotesApi& api = notes::Api();
+void TouchDatabase(notes::NotesApi& api, const std::string& path) {
   notes::Handle db = 0;
   if (api.OpenDb(path, db) != 0) return;
   std::array<char, 128> block{};
@@ -42,7 +41,7 @@ std::vector<std::string> RecoveryList(RestoreJob& job,
     if (IsLogDatabase(parts)) continue;
     if (platform::EqualsNoCase(parts.extension, ".ntf")) continue;
     if (backup::IsDisabled(disabled, database.path)) continue;
-    if (job.owner != nullptr) job.owner->StepProgress();
+    if (job.owner != nullptr) job.owner->Step();
     list.push_back(database.path);
   }
   return list;
@@ -107,12 +106,12 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
                                const std::optional<std::string>& pointInTimeText,
                                const std::vector<std::string>& disabledDatabases) {
   if (job.owner != nullptr) {
-    job.owner->SetProgressRange(0, static_cast<int>(databases.size()), 1);
+    job.owner->Range(0, static_cast<int>(databases.size()), 1);
   }
   SetCurrentRestoreJob(&job);
   if (pointInTimeText.has_value()) {
     for (const backup::DatabaseRecord& database : databases) {
-      if (!IsLogDatabase(platform::SplitPath(database.path))) TouchDatabase(database.path);
+      if (!IsLogDatabase(platform::SplitPath(database.path))) TouchDatabase(job.services.notes, database.path);
     }
     return 0;
   }
@@ -122,28 +121,26 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
 notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
                                uint32_t& failingIndex) {
   failingIndex = 0;
-  notes::ArchivedLogCallback callback = [](uint32_t firstExtent, const std::string& requested) {
-    return ArchivedLogCallback(nullptr, firstExtent, requested);
+  notes::ArchivedLogCallback callback = [&job](uint32_t firstExtent, const std::string& requested) {
+    return ArchivedLogCallback(&job, firstExtent, requested);
   };
   notes::Status status = 0;
   {
     CRedirectStdout capture;
     capture.SetSink(&job.progress);
-    status = notes::Api().Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
+    status = job.services.notes.Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
   }
   if (status == notes::kLogFilesNotFound) {
     Say(job, "\r\nRECOVERY FAILED: All log files could not be found.\r\n");
   }
   if (status != 0) {
-    Say(job, "ERROR: " +
-                 notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF)) + "\r\n");
+    Say(job, "ERROR: " + notes::StatusTextOf(job.services.notes, status) + "\r\n");
   }
   return status;
 }
 
-notes::Status ArchivedLogCallback(void* /*context*/, uint32_t firstExtent,
-                                  const std::string& requestedPath) {
-  RestoreJob* job = CurrentRestoreJob();
+notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent, const std::string& requestedPath) {
+  RestoreJob* job = static_cast<RestoreJob*>(context);
   if (job == nullptr) return kNoExtentSupplied;
   std::vector<std::string> listing = ArchivedExtents(*job);
   Say(*job, "First archive needed is: " + ExtentStem(firstExtent) + "\r\n");

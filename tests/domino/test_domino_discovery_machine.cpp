@@ -22,7 +22,7 @@ TEST_F(DiscoverMachineTest, ThreePartitionsWithEveryLoggingStyle) {
   MakeMachine({"--servers", "3", "--layout", "5", "--logging", "archive,circular,none", "--computer", "HOST"});
   if (HasFatalFailure()) return;
   ServerList list;
-  ASSERT_EQ(DiscoverServers(list), 0);
+  ASSERT_EQ(DiscoverServers(list, DefaultRunServices()), 0);
   EXPECT_EQ(list.machineName, "HOST");
   ASSERT_EQ(list.count(), 3u);
   const std::vector<std::string> styles = {"Archive", "Circular", "No Logging"};
@@ -45,7 +45,7 @@ TEST_F(DiscoverMachineTest, SingleServerWithTheNewerLayoutAndARelativeLogPath) {
   MakeMachine({"--servers", "1", "--layout", "6", "--fresh"});
   if (HasFatalFailure()) return;
   ServerList list;
-  ASSERT_EQ(DiscoverServers(list), 0);
+  ASSERT_EQ(DiscoverServers(list, DefaultRunServices()), 0);
   ASSERT_EQ(list.count(), 1u);
   const PartitionInfo& server = list.servers[0];
   EXPECT_FALSE(list.partitioned);

@@ -7,6 +7,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb {
@@ -208,8 +209,16 @@ TEST(PathHelpers, LogPathBelowTheDataDirectory) {
   EXPECT_EQ(ResolveLogPath("D:\\Data\\", "logdir"), "D:\\Data\\logdir");
 }
 
+TEST(TextHelpers, TimestampOfTheClockInLocalTime) {
+  ::setenv("TZ", "UTC", 1);
+  test::FakeClock clock(platform::SystemTimeToFileTime({2003, 4, 0, 7, 13, 5, 9, 7}));
+  EXPECT_EQ(FormatTimestamp(clock), "4/7/2003 13:05:09:07");
+  clock.Advance(std::chrono::milliseconds(120));
+  EXPECT_EQ(FormatTimestamp(clock), "4/7/2003 13:05:09:127");
+}
+
 TEST(TextHelpers, TimestampHasMonthDayYearAndMilliseconds) {
-  std::string stamp = FormatTimestamp();
+  std::string stamp = FormatTimestamp(platform::SystemClock());
   int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0, millis = 0;
   ASSERT_EQ(std::sscanf(stamp.c_str(), "%d/%d/%d %d:%d:%d:%d", &month, &day, &year, &hour, &minute,
                         &second, &millis),

@@ -46,9 +46,6 @@ int CountOf(const std::string& text, const std::string& piece) {
 
 void RestoreTest::SetUp() {
   MachineTest::SetUp();
-  scopedNotes_.emplace(notes_);
-  scopedStorage_.emplace(storage_);
-  previousPresenter_ = platform::SetMessageBoxPresenter(&messages_);
   SetDominoRunningCheck(&DominoStopped);
   ClearProgressText();
   restore::SetCurrentRestoreJob(nullptr);
@@ -67,15 +64,12 @@ void RestoreTest::SetUp() {
 void RestoreTest::TearDown() {
   restore::SetCurrentRestoreJob(nullptr);
   SetDominoRunningCheck(nullptr);
-  platform::SetMessageBoxPresenter(previousPresenter_);
-  scopedStorage_.reset();
-  scopedNotes_.reset();
   ClearProgressText();
   MachineTest::TearDown();
 }
 
-restore::RestoreJob RestoreTest::MakeJob(bool pointInTime) const {
-  restore::RestoreJob job;
+restore::RestoreJob RestoreTest::MakeJob(bool pointInTime) {
+  restore::RestoreJob job(Services());
   job.server.partitionNumber = 1;
   job.server.serverName = "Mail1/Sales/Acme";
   job.server.shortName = "Mail1";
