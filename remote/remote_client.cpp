@@ -29,6 +29,14 @@ std::string ReportArguments(int category, const std::string& name) {
 RemoteClient::RemoteClient(RemoteConnection connection, ClientOptions options)
     : connection_(std::move(connection)), options_(options) {}
 
+RemoteClient::RemoteClient(const RemoteClient& other) : RemoteClient(other.connection_, other.options_) {}
+
+RemoteClient& RemoteClient::operator=(const RemoteClient& other) {
+  connection_ = other.connection_;
+  options_ = other.options_;
+  return *this;
+}
+
 platform::Clock& RemoteClient::clock() {
   return options_.clock != nullptr ? *options_.clock : platform::SystemClock();
 }

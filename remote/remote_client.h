@@ -5,7 +5,8 @@
 // command 15, and closes. Failures of the machinery are thrown:
 // NetworkCmdFailure for a status other than 1, ServerNameResolutionFailure,
 // ServerConnectionFailure and SocketFailure; the streamed replies catch
-// the lost connection themselves and say so.
+// the lost connection themselves and say so. As ops::Operations it is the
+// machine the console and ombctl work on while they are connected.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -16,10 +17,12 @@
 #include "core/application.h"
 #include "core/observer.h"
 #include "domino/server_info.h"
+#include "operations/operations.h"
 #include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "remote/channel.h"
 #include "remote/records.h"
+#include "remote/remote_reports.h"
 #include "restore/restore.h"
 
 namespace omb::remote {
@@ -39,12 +42,34 @@ struct ClientOptions {
 inline constexpr const char* kLostListingTitle = "ERROR: Ombrel for Lotus Domino";
 inline constexpr const char* kLostListingText = "Connection to server lost. Operation aborted.";
 
-class RemoteClient : public RemoteSession {
+class RemoteClient : public RemoteSession, public ops::Operations {
  public:
   explicit RemoteClient(RemoteConnection connection, ClientOptions options = {});
+  // A copy reaches the same service; its report back end is its own.
+  RemoteClient(const RemoteClient& other);
+  RemoteClient& operator=(const RemoteClient& other);
 
   const RemoteConnection& connection() const { return connection_; }
   const std::string& host() const override { return connection_.host; }
+
+  // ---- ops::Operations: the machine of the service -------------------------
+  std::string Host() const override { return connection_.host; }
+  // 6; -1 when the connection was lost (a message box said so).
+  int ListServers(ServerList& list) override;
+  // 7 for every selected server of job.servers. The progress goes to each
+  // server's copy of job.output and to job.statusDialog (or
+  // output.window), which is told Finished at the end; job.completed is
+  // set on success. Only the fields of the backup request travel: the run
+  // works through the service machine's own services.
+  int RunBackup(backup::BackupJob& job) override;
+  // 8; the progress goes to job.progress and job.owner (or
+  // progress.window), which is told Finished at the end.
+  int RunRestore(restore::RestoreJob& job) override;
+  bool BackupWizardDone() override;
+  bool ConfigurationDone() override;
+  bool DominoRunning() override;
+  // Commands 1 to 5.
+  reports::ReportBackend& Reports() override { return reports_; }
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);
@@ -100,7 +125,12 @@ class RemoteClient : public RemoteSession {
 
   RemoteConnection connection_;
   ClientOptions options_;
+  RemoteReportBackend reports_{*this};
 };
+
+// The Operations of a session that Application's connector made; nullptr
+// for none or a session of another kind.
+ops::Operations* OperationsOf(RemoteSession* session);
 
 // "host" or "host:port" (the port defaults to 5555).
 RemoteConnection ParseMachineName(const std::string& machineName);

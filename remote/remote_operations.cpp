@@ -1,5 +1,6 @@
 // RemoteClient as the Operations of the machine it is connected to: the
-// console and ombctl call it exactly as they call the local engines.
+// console and ombctl call it exactly as they call the local engines; and
+// the report store's remote back end over commands 1 to 5.
 #include "remote/remote_client.h"
 
 namespace omb::remote {
@@ -31,6 +32,16 @@ int RemoteClient::RunRestore(restore::RestoreJob& job) {
   if (watcher != nullptr) watcher->Finished(result == 0);
   return result;
 }
+
+std::vector<std::string> RemoteReportBackend::ListNames(int category) { return client_.ListReportNames(category); }
+uint64_t RemoteReportBackend::LastWriteTime(int category, const std::string& name) {
+  return client_.ReportLastWriteTime(category, name);
+}
+std::string RemoteReportBackend::ReadText(int category, const std::string& name) {
+  return client_.ReportText(category, name);
+}
+void RemoteReportBackend::DeleteOne(int category, const std::string& name) { client_.DeleteReport(category, name); }
+void RemoteReportBackend::DeleteAll(int category) { client_.DeleteAllReports(category); }
 
 bool RemoteClient::BackupWizardDone() { return RemoteBackupWizardDone(); }
 bool RemoteClient::ConfigurationDone() { return RemoteConfigurationDone(); }

@@ -2,24 +2,25 @@
 // The report store's remote back end: the five primitives answered by the
 // remote service (commands 1 to 5, one connection each). A report has no
 // local file here, so the store hands out a temporary copy for opening.
-#include "remote/remote_client.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "reports/report_backend.h"
 
 namespace omb::remote {
+
+class RemoteClient;
 
 class RemoteReportBackend : public reports::ReportBackend {
  public:
   explicit RemoteReportBackend(RemoteClient& client) : client_(client) {}
 
-  std::vector<std::string> ListNames(int category) override { return client_.ListReportNames(category); }
-  uint64_t LastWriteTime(int category, const std::string& name) override {
-    return client_.ReportLastWriteTime(category, name);
-  }
-  std::string ReadText(int category, const std::string& name) override {
-    return client_.ReportText(category, name);
-  }
-  void DeleteOne(int category, const std::string& name) override { client_.DeleteReport(category, name); }
-  void DeleteAll(int category) override { client_.DeleteAllReports(category); }
+  std::vector<std::string> ListNames(int category) override;
+  uint64_t LastWriteTime(int category, const std::string& name) override;
+  std::string ReadText(int category, const std::string& name) override;
+  void DeleteOne(int category, const std::string& name) override;
+  void DeleteAll(int category) override;
   std::string LocalPath(int, const std::string&) override { return ""; }
 
  private:

@@ -133,7 +133,7 @@ void BenchListing() {
   omb::platform::SetMachineRoot(root);
   RunDominosim(root, {"init", "--servers", std::to_string(kPartitions), "--databases", "2"});
   omb::ServerList list;
-  if (omb::DiscoverServers(list) != 0 || list.count() != kPartitions) Fail("discovery of the bench machine");
+  if (omb::DiscoverServers(list, omb::DefaultRunServices()) != 0 || list.count() != kPartitions) Fail("discovery of the bench machine");
   AddSnapshots(list);
 
   ServiceProcess service(root);
@@ -142,7 +142,7 @@ void BenchListing() {
   for (int round = 0; round < kListingRounds; ++round) {
     omb::ServerList here, there;
     auto start = Clock::now();
-    omb::DiscoverServers(here);
+    omb::DiscoverServers(here, omb::DefaultRunServices());
     local.push_back(Millis(Clock::now() - start));
     start = Clock::now();
     if (client.ListRemoteServers(there) != 0) Fail("remote listing failed");

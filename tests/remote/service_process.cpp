@@ -82,6 +82,8 @@ bool ServiceProcess::Start(const std::filesystem::path& machine, const std::vect
   ::close(out[1]);
   ::close(logFd);
   const std::string line = ReadLine(out[0], std::chrono::seconds(20));
+  // Like a launcher that only waits for the port, nobody reads the rest:
+  // the service must live with a standard output that is gone.
   ::close(out[0]);
   const size_t colon = line.rfind(':');
   if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos) {

@@ -385,27 +385,30 @@ namespace {
 
 class ConnectingApplication : public Application {
  public:
+  explicit ConnectingApplication(RemoteConnector connector) : Application({}, std::move(connector)) {}
   int Run(int) override { return 0; }
 };
 
 // The console's Application reaches the service through the connector:
 // the new session replaces the old one only when the service answered.
 TEST(RemoteConnector, ApplicationConnectKeepsTheSessionOnlyOnSuccess) {
-  SetRemoteConnector(remote::MakeRemoteConnector(FastOptions()));
-  ConnectingApplication application;
+  ConnectingApplication application(remote::MakeRemoteConnector(FastOptions()));
   FakeService good({AnswerReachable(), AnswerCompatibility(1)});
   int status = -1;
   application.Connect(good.machineName(), status);
   EXPECT_EQ(status, 0);
   ASSERT_NE(application.connection(), nullptr);
   EXPECT_EQ(application.connection()->host(), "127.0.0.1");
+  ops::Operations* operations = remote::OperationsOf(application.connection());
+  ASSERT_NE(operations, nullptr);
+  EXPECT_EQ(operations->Host(), "127.0.0.1");
   FakeService incompatible({AnswerReachable(), AnswerCompatibility(0)});
   application.Connect(incompatible.machineName(), status);
   EXPECT_EQ(status, 2);
   EXPECT_NE(application.connection(), nullptr);
   EXPECT_TRUE(application.Connect("localhost"));
   EXPECT_EQ(application.connection(), nullptr);
-  SetRemoteConnector({});
+  EXPECT_EQ(remote::OperationsOf(application.connection()), nullptr);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST_F(RemoteJourney, ABatchOfTwoServersStreamsEachBackupsProgress) {
   EXPECT_THAT(bar.text, HasSubstr("Backup Completed for Server: Mail2/Sales/Acme"));
   EXPECT_GT(bar.steps, 10);
   ServerList after;
-  OnServiceMachine([&] { DiscoverServers(after); });
+  OnServiceMachine([&] { DiscoverServers(after, DefaultRunServices()); });
   ASSERT_EQ(after.count(), 2u);
   EXPECT_EQ(after.servers[0].snapshots.size(), 1u);
   EXPECT_EQ(after.servers[1].snapshots.size(), 1u);
@@ -162,7 +162,7 @@ TEST_F(RemoteJourney, ABackupOfAServerTheServiceDoesNotHaveIsRefused) {
   EXPECT_EQ(client.BackupServers(list, {true, 0, true, false, ""}, OutputTo(bar), &bar), -1);
   EXPECT_THAT(bar.text, HasSubstr("ERROR: Keep count 0 is outside 1 to 31."));
   ServerList after;
-  OnServiceMachine([&] { DiscoverServers(after); });
+  OnServiceMachine([&] { DiscoverServers(after, DefaultRunServices()); });
   EXPECT_TRUE(after.servers[0].snapshots.empty());
   EXPECT_TRUE(service_.WaitForLog("refused: not a server of this machine")) << service_.log();
 }

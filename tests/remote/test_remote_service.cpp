@@ -46,7 +46,7 @@ class RemoteService : public RemoteServiceTest {
 TEST_F(RemoteService, ListingEqualsTheServiceMachinesOwnDiscovery) {
   MachineWithSnapshots();
   ServerList local;
-  OnServiceMachine([&] { ASSERT_EQ(DiscoverServers(local), 0); });
+  OnServiceMachine([&] { ASSERT_EQ(DiscoverServers(local, DefaultRunServices()), 0); });
   ASSERT_EQ(local.count(), 3u);
   ASSERT_EQ(local.servers[0].snapshots.size(), 2u);
   StartService();

@@ -1,16 +1,20 @@
 // The service library in this process, over operations that only count
 // their calls: the rules that protect it from its peers (bounds, idle
-// peers, too many clients, unknown commands, status order) and its stop.
+// peers, too many clients, unknown commands, status order), its stop, and
+// what the runs it starts work through.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
+#include <future>
 #include <sstream>
 #include <thread>
 
 #include "remote/commands.h"
 #include "remote/records.h"
+#include "remote/remote_client.h"
 #include "tests/support/machine_fixture.h"
 #include "tools/ombsvc/service.h"
 
@@ -30,8 +34,16 @@ class CountingOperations : public ops::Operations {
     list.servers.push_back(PartitionInfo{});
     return 0;
   }
-  int RunBackup(backup::BackupJob&) override { return ++runs, 0; }
-  int RunRestore(restore::RestoreJob&) override { return ++runs, 0; }
+  int RunBackup(backup::BackupJob& job) override {
+    ++runs;
+    if (duringRun) duringRun(job.output, job.services);
+    return 0;
+  }
+  int RunRestore(restore::RestoreJob& job) override {
+    ++runs;
+    if (duringRun) duringRun(job.progress, job.services);
+    return 0;
+  }
   bool BackupWizardDone() override { return true; }
   bool ConfigurationDone() override { return false; }
   bool DominoRunning() override { return false; }
@@ -40,6 +52,8 @@ class CountingOperations : public ops::Operations {
   std::atomic<int> listings{0};
   std::atomic<int> runs{0};
   std::chrono::milliseconds listingTime{0};
+  // What a run does with its progress and services while it runs.
+  std::function<void(ProgressSink&, const RunServices&)> duringRun;
 
  private:
   reports::LocalReportBackend reports_;
@@ -53,7 +67,10 @@ class ServiceInProcess : public MachineTest {
     logFd_ = ::mkstemp(name);
     logPath_ = name;
     log_ = std::make_unique<service::ServiceLog>(logFd_);
-    service_ = std::make_unique<service::Service>(options, operations_, *log_);
+    messages_ = std::make_unique<service::LogMessageBox>(*log_);
+    const RunServices defaults = DefaultRunServices();
+    service_ = std::make_unique<service::Service>(
+        options, operations_, *log_, RunServices{defaults.notes, defaults.storage, defaults.clock, *messages_});
     std::string error;
     ASSERT_TRUE(service_->Start(error)) << error;
     thread_ = std::thread([this] { service_->Run(); });
@@ -100,6 +117,7 @@ class ServiceInProcess : public MachineTest {
 
   CountingOperations operations_;
   std::unique_ptr<service::ServiceLog> log_;
+  std::unique_ptr<service::LogMessageBox> messages_;
   std::unique_ptr<service::Service> service_;
   std::thread thread_;
   int logFd_ = -1;
@@ -227,6 +245,59 @@ TEST_F(ServiceInProcess, StopEndsIdleSessionsAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_TRUE(ClosedByPeer(idle));
   EXPECT_THAT(Log(), HasSubstr("stopped"));
+}
+
+// A run's text reaches the client as it is written, and a message box the
+// run would show lands in the service's log as one line.
+TEST_F(ServiceInProcess, ARunStreamsItsTextAndShowsItsMessagesInTheLog) {
+  operations_.duringRun = [](ProgressSink& output, const RunServices& services) {
+    Emit(output, "Snapshot taken\r\n");
+    services.messages.Show("Unable to save the report.\r\nCheck the folder.\r\n", "Backup Report",
+                           platform::MessageIcon::Error);
+    Emit(output, "Backup Completed\r\n");
+  };
+  StartWith({});
+  remote::RemoteClient client({"127.0.0.1", service_->port()}, {5s});
+  ServerList list;
+  ASSERT_EQ(client.ListRemoteServers(list), 0);
+  list.servers[0].selected = true;
+  EXPECT_EQ(client.BackupServers(list, {false, 0, true, false, ""}, ProgressSink{}, nullptr), 0);
+  EXPECT_THAT(list.servers[0].progress.accumulated, HasSubstr("Snapshot taken\r\nBackup Completed\r\n"));
+  EXPECT_TRUE(WaitForLog("message: Backup Report: Unable to save the report. Check the folder.\n")) << Log();
+  EXPECT_EQ(operations_.runs, 1);
+}
+
+// One run at a time: a backup or restore that arrives while another one
+// runs is refused in its own stream and never reaches the engines.
+TEST_F(ServiceInProcess, ARunWhileAnotherRunsIsRefusedInItsStream) {
+  std::promise<void> started;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  operations_.duringRun = [&](ProgressSink&, const RunServices&) {
+    started.set_value();
+    released.wait();
+  };
+  StartWith({});
+  remote::RemoteClient client({"127.0.0.1", service_->port()}, {5s});
+  ServerList first;
+  ASSERT_EQ(client.ListRemoteServers(first), 0);
+  first.servers[0].selected = true;
+  ServerList second = first;
+  std::future<int> running = std::async(std::launch::async, [&] {
+    return client.BackupServers(first, {false, 0, true, false, ""}, ProgressSink{}, nullptr);
+  });
+  started.get_future().wait();
+  restore::RestoreJob job;
+  job.server = second.servers[0];
+  EXPECT_EQ(client.RestoreSnapshot(job, nullptr), -1);
+  EXPECT_THAT(job.progress.accumulated,
+              HasSubstr("ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n"));
+  EXPECT_EQ(client.BackupServers(second, {false, 0, true, false, ""}, ProgressSink{}, nullptr), -1);
+  EXPECT_THAT(second.servers[0].progress.accumulated,
+              HasSubstr("ERROR: Backup aborted. A current BACKUP/RESTORE is in progress\r\n"));
+  release.set_value();
+  EXPECT_EQ(running.get(), 0);
+  EXPECT_EQ(operations_.runs, 1);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context) {
     return RefuseInStream(channel, "ERROR: Backup aborted. A current BACKUP/RESTORE is in progress\r\n",
                           "another run in progress");
   }
-  backup::BackupJob job;
+  backup::BackupJob job(context.services);
   context.operations.ListServers(job.servers);
   const PartitionInfo* own = MatchOwnServer(job.servers, requested);
   if (own == nullptr) {
@@ -158,7 +158,7 @@ Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
                               server->serverName + ".\r\nRestore aborted.\r\n",
                           "unknown snapshot " + requested.snapshot.name);
   }
-  restore::RestoreJob job;
+  restore::RestoreJob job(context.services);
   job.server = *server;
   job.snapshot = *snapshot;
   job.pointInTime = requested.pointInTime;

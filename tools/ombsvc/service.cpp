@@ -17,8 +17,8 @@ std::string PeerText(platform::Ipv4 address, uint16_t port) {
 
 }  // namespace
 
-Service::Service(ServiceOptions options, ops::Operations& operations, ServiceLog& log)
-    : options_(std::move(options)), operations_(operations), log_(log) {
+Service::Service(ServiceOptions options, ops::Operations& operations, ServiceLog& log, RunServices services)
+    : options_(std::move(options)), operations_(operations), log_(log), services_(services) {
   if (::pipe2(stopPipe_, O_CLOEXEC) != 0) stopPipe_[0] = stopPipe_[1] = -1;
 }
 
@@ -86,7 +86,7 @@ void Service::AcceptOne() {
   auto session = std::make_unique<Session>();
   Session* running = session.get();
   session->thread = std::thread([this, running, peer, connection = std::move(socket)]() mutable {
-    SessionContext context{options_, operations_, log_, engine_, stopPipe_[0]};
+    SessionContext context{options_, operations_, services_, log_, engine_, stopPipe_[0]};
     ServeConnection(std::move(connection), peer, context);
     running->done = true;
   });

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "core/services.h"
 #include "operations/operations.h"
 #include "platform/socket.h"
 #include "tools/ombsvc/service_log.h"
@@ -18,7 +19,11 @@ namespace omb::service {
 
 class Service {
  public:
-  Service(ServiceOptions options, ops::Operations& operations, ServiceLog& log);
+  // `services`: what the backup and restore jobs the service runs work
+  // through (the service's main gives them a presenter that writes to
+  // the log).
+  Service(ServiceOptions options, ops::Operations& operations, ServiceLog& log,
+          RunServices services = DefaultRunServices());
   ~Service();
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
@@ -47,6 +52,7 @@ class Service {
   ServiceOptions options_;
   ops::Operations& operations_;
   ServiceLog& log_;
+  RunServices services_;
   EngineGate engine_;
   platform::TcpSocket listener_;
   uint16_t port_ = 0;

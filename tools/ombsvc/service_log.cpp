@@ -41,4 +41,14 @@ void ServiceLog::Exchange(const std::string& peer, int command, const std::strin
   Line(peer + " " + std::to_string(command) + " " + remote::CommandName(command) + ": " + outcome);
 }
 
+void LogMessageBox::Show(std::string_view text, std::string_view caption, platform::MessageIcon) {
+  std::string oneLine;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    oneLine += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
+  }
+  while (!oneLine.empty() && oneLine.back() == ' ') oneLine.pop_back();
+  log_.Line("message: " + std::string(caption) + ": " + oneLine);
+}
+
 }  // namespace omb::service

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "core/services.h"
 #include "operations/operations.h"
+#include "platform/messagebox.h"
 #include "platform/posix_io.h"
 #include "reports/reports.h"
 #include "tools/ombsvc/service.h"
@@ -62,15 +64,28 @@ int ServiceMain(const std::vector<std::string>& args) {
     return 1;
   }
   DisableTestHooks(log);
+  // Whoever started the service may stop reading its standard output
+  // after the "listening on" line, and the engines print to it (the log
+  // archive, the recovery). A write there must fail quietly instead of
+  // killing the service in the middle of a run that holds databases in
+  // backup mode. Sockets send without the signal anyway.
+  ::signal(SIGPIPE, SIG_IGN);
   sigset_t signals = StopSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   // As every program of the machine does at start: the report folder and
   // its category folders exist before any report command is answered.
   reports::EnsureReportFolder();
-  ops::LocalOperations operations;
-  Service service(options, operations, log);
+  // The runs' messages, and anything else that would show a box, go to
+  // the log: nobody sits in front of a service.
+  LogMessageBox messages(log);
+  platform::MessageBoxPresenter* previous = platform::SetMessageBoxPresenter(&messages);
+  const RunServices defaults = DefaultRunServices();
+  const RunServices services{defaults.notes, defaults.storage, defaults.clock, messages};
+  ops::LocalOperations operations(services);
+  Service service(options, operations, log, services);
   if (!service.Start(error)) {
+    platform::SetMessageBoxPresenter(previous);
     PrintLine(2, "ombsvc: " + error);
     return 1;
   }
@@ -85,6 +100,7 @@ int ServiceMain(const std::vector<std::string>& args) {
   service.Run();
   // Run ended on a signal: the stopper has done its work.
   stopper.join();
+  platform::SetMessageBoxPresenter(previous);
   return 0;
 }
 

@@ -61,6 +61,10 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerReportCommand(command, channel, context);
     case remote::kListServers:
       return AnswerListServers(channel, context);
+    case remote::kBackupServer:
+      return AnswerBackup(channel, context);
+    case remote::kRestore:
+      return AnswerRestore(channel, context);
     case remote::kBackupWizardDone:
       return AnswerFlag(channel, context.operations.BackupWizardDone());
     case remote::kConfigurationDone:

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/services.h"
 #include "operations/operations.h"
 #include "platform/socket.h"
 #include "remote/channel.h"
@@ -25,6 +26,9 @@ struct EngineGate {
 struct SessionContext {
   const ServiceOptions& options;
   ops::Operations& operations;
+  // What the backup and restore jobs of the service work through; their
+  // messages go to the service's log.
+  const RunServices& services;
   ServiceLog& log;
   EngineGate& engine;
   int cancelFd;  // readable once the service stops
@@ -42,6 +46,8 @@ void ServeConnection(platform::TcpSocket socket, const std::string& peer, Sessio
 // The handlers, one file per group of commands.
 Outcome AnswerReportCommand(int command, remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerListServers(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context);
 
 // A report name that is one plain file name of a category folder.
 bool IsPlainFileName(const std::string& name);
