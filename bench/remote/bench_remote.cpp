@@ -160,7 +160,7 @@ void BenchListing() {
   if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root, ignored);
 }
 
-constexpr int kBackupRounds = 5;
+constexpr int kBackupRounds = 9;
 constexpr int kBackupDatabases = 200;
 
 // One server with a few hundred databases and documents in the log; each

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "remote/commands.h"
+#include "remote/limits.h"
 #include "remote/records.h"
 #include "remote/remote_client.h"
 #include "tests/support/machine_fixture.h"
@@ -265,6 +266,72 @@ TEST_F(ServiceInProcess, ARunStreamsItsTextAndShowsItsMessagesInTheLog) {
   EXPECT_THAT(list.servers[0].progress.accumulated, HasSubstr("Snapshot taken\r\nBackup Completed\r\n"));
   EXPECT_TRUE(WaitForLog("message: Backup Report: Unable to save the report. Check the folder.\n")) << Log();
   EXPECT_EQ(operations_.runs, 1);
+}
+
+// Sends command 7 for the one server the counting operations list and
+// returns the strings of the stream up to "done".
+std::vector<std::string> BackupStream(remote::WireChannel& channel) {
+  channel.SendByte(remote::kBackupServer);
+  EXPECT_EQ(channel.RecvByte(), remote::kStatusAccepted);
+  remote::WireWriter out;
+  remote::PutBackupRequest(out, {false, 0, true, false, ""});
+  remote::PutPartitionInfo(out, PartitionInfo{});
+  channel.SendEncoded(out.bytes());
+  std::vector<std::string> strings;
+  for (std::string piece = channel.RecvString(remote::kMaxTextBytes); piece != "done";
+       piece = channel.RecvString(remote::kMaxTextBytes)) {
+    strings.push_back(piece);
+  }
+  return strings;
+}
+
+std::string Joined(const std::vector<std::string>& strings) {
+  std::string text;
+  for (const std::string& each : strings) text += each;
+  return text;
+}
+
+// A burst of small pieces travels as a few strings (the client pauses
+// after each one), in order and unchanged.
+TEST_F(ServiceInProcess, ABurstOfProgressTravelsAsFewStringsWithTheTextUnchanged) {
+  std::string expected;
+  for (int n = 0; n < 200; ++n) expected += "Recording database " + std::to_string(n) + "\r\n";
+  operations_.duringRun = [](ProgressSink& output, const RunServices&) {
+    for (int n = 0; n < 200; ++n) Emit(output, "Recording database " + std::to_string(n) + "\r\n");
+  };
+  StartWith({});
+  remote::WireChannel channel = Connect();
+  const std::vector<std::string> strings = BackupStream(channel);
+  EXPECT_EQ(Joined(strings), expected);
+  EXPECT_LT(strings.size(), 20u);
+  EXPECT_TRUE(WaitForLog("7 backup server: ok")) << Log();
+}
+
+// The run hands its text over and goes on: a client that reads nothing
+// while far more than the socket buffers hold is written does not stop
+// it, and still gets the whole text afterwards.
+TEST_F(ServiceInProcess, ARunGoesOnWhileTheClientReadsNothing) {
+  const std::string mebibyte(size_t{1} << 20, 'x');
+  std::promise<void> ended;
+  operations_.duringRun = [&](ProgressSink& output, const RunServices&) {
+    for (int n = 0; n < 32; ++n) Emit(output, mebibyte);
+    ended.set_value();
+  };
+  StartWith({});
+  remote::WireChannel channel(remote::OpenConnection({"127.0.0.1", service_->port()}), 30s);
+  channel.SendByte(remote::kBackupServer);
+  ASSERT_EQ(channel.RecvByte(), remote::kStatusAccepted);
+  remote::WireWriter out;
+  remote::PutBackupRequest(out, {false, 0, true, false, ""});
+  remote::PutPartitionInfo(out, PartitionInfo{});
+  channel.SendEncoded(out.bytes());
+  ASSERT_EQ(ended.get_future().wait_for(30s), std::future_status::ready);
+  size_t received = 0;
+  for (std::string piece = channel.RecvString(remote::kMaxTextBytes); piece != "done";
+       piece = channel.RecvString(remote::kMaxTextBytes)) {
+    received += piece.size();
+  }
+  EXPECT_EQ(received, 32 * mebibyte.size());
 }
 
 // One run at a time: a backup or restore that arrives while another one

@@ -5,9 +5,9 @@
 // the request); a request refused after that is refused in the stream.
 #include <mutex>
 
-#include "core/observer.h"
 #include "remote/commands.h"
 #include "remote/records.h"
+#include "tools/ombsvc/progress_stream.h"
 #include "tools/ombsvc/request_checks.h"
 #include "tools/ombsvc/session.h"
 
@@ -15,46 +15,13 @@ namespace omb::service {
 
 namespace {
 
-// Hands every piece of the run's text to the client. A client that is
-// gone does not stop the run: the engine finishes (and saves its report)
-// on its own.
-class StreamingObserver : public ProgressObserver {
- public:
-  explicit StreamingObserver(remote::WireChannel& channel) : channel_(channel) {}
-
-  void Text(std::string_view piece) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (lost_ || piece.empty()) return;
-    try {
-      channel_.SendString(piece);
-    } catch (const remote::SocketFailure&) {
-      lost_ = true;
-    }
-  }
-  // The client drives its own bar from the stream.
-  void Range(int, int, int) override {}
-  void Step() override {}
-  void Position(int) override {}
-  void Busy(bool) override {}
-  void Finished(bool) override {}
-
-  bool lost() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lost_;
-  }
-
- private:
-  remote::WireChannel& channel_;
-  std::mutex mutex_;
-  bool lost_ = false;
-};
-
 void SendDone(remote::WireChannel& channel) { channel.SendString(remote::kStreamDone); }
 
 // The end of a run's stream. The run's outcome is logged even when the
 // client went away during it.
-Outcome EndOfRun(remote::WireChannel& channel, StreamingObserver& stream, int result, const std::string& what) {
+Outcome EndOfRun(remote::WireChannel& channel, ProgressStream& stream, int result, const std::string& what) {
   std::string text = (result == 0 ? "ok: " : "failed (" + std::to_string(result) + "): ") + what;
+  stream.Finish();
   if (!stream.lost()) {
     try {
       SendDone(channel);
@@ -125,7 +92,7 @@ Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context) {
   job.runNow = request.runNow ? 1 : 0;
   job.replaceExistingJob = request.replaceExistingJob ? 1 : 0;
   job.jobName = request.jobName;
-  StreamingObserver stream(channel);
+  ProgressStream stream(channel);
   job.output.window = &stream;
   job.statusDialog = &stream;
   const std::string serverName = own->serverName;
@@ -165,7 +132,7 @@ Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
   job.reserved1 = requested.reserved1;
   job.reserved2 = requested.reserved2;
   job.reservedValue = requested.reservedValue;
-  StreamingObserver stream(channel);
+  ProgressStream stream(channel);
   job.progress.window = &stream;
   job.owner = &stream;
   const std::string what = server->serverName + " " + snapshot->name;
