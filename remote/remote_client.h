@@ -60,10 +60,13 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // server's copy of job.output and to job.statusDialog (or
   // output.window), which is told Finished at the end; job.completed is
   // set on success. Only the fields of the backup request travel: the run
-  // works through the service machine's own services.
+  // works through the service machine's own services. A failure to
+  // connect or a refused status is thrown after the watcher was told
+  // Finished(false).
   int RunBackup(backup::BackupJob& job) override;
   // 8; the progress goes to job.progress and job.owner (or
-  // progress.window), which is told Finished at the end.
+  // progress.window), which is told Finished at the end; thrown failures
+  // as for RunBackup.
   int RunRestore(restore::RestoreJob& job) override;
   bool BackupWizardDone() override;
   bool ConfigurationDone() override;

@@ -11,6 +11,22 @@ ProgressObserver* WatcherOf(ProgressObserver* dialog, const ProgressSink& sink) 
   return dialog != nullptr ? dialog : sink.window;
 }
 
+// The watcher learns that the run ended however it ended: a failure to
+// connect is thrown to the caller, but a status dialog waiting for the
+// end must not wait for ever.
+template <typename Run>
+int Watched(ProgressObserver* watcher, Run run) {
+  int result = -1;
+  try {
+    result = run();
+  } catch (...) {
+    if (watcher != nullptr) watcher->Finished(false);
+    throw;
+  }
+  if (watcher != nullptr) watcher->Finished(result == 0);
+  return result;
+}
+
 }  // namespace
 
 int RemoteClient::ListServers(ServerList& list) { return ListRemoteServers(list); }
@@ -20,17 +36,14 @@ int RemoteClient::RunBackup(backup::BackupJob& job) {
                               job.jobName};
   ProgressObserver* watcher = WatcherOf(job.statusDialog, job.output);
   job.completed = false;
-  const int result = BackupServers(job.servers, request, job.output, watcher);
+  const int result = Watched(watcher, [&] { return BackupServers(job.servers, request, job.output, watcher); });
   job.completed = result == 0;
-  if (watcher != nullptr) watcher->Finished(job.completed);
   return result;
 }
 
 int RemoteClient::RunRestore(restore::RestoreJob& job) {
   ProgressObserver* watcher = WatcherOf(job.owner, job.progress);
-  const int result = RestoreSnapshot(job, watcher);
-  if (watcher != nullptr) watcher->Finished(result == 0);
-  return result;
+  return Watched(watcher, [&] { return RestoreSnapshot(job, watcher); });
 }
 
 std::vector<std::string> RemoteReportBackend::ListNames(int category) { return client_.ListReportNames(category); }

@@ -31,9 +31,10 @@ class RecordingBar : public ProgressObserver {
   void Step() override { ++steps; }
   void Position(int position) override { positions.push_back(position); }
   void Busy(bool on) override { busy.push_back(on); }
-  void Finished(bool) override {}
+  void Finished(bool ok) override { finished.push_back(ok); }
 
   std::string text;
+  std::vector<bool> finished;
   std::vector<int> range;
   int steps = 0;
   std::vector<int> positions;
@@ -253,6 +254,48 @@ TEST(RemoteRestore, ARefusedRestoreIsThrown) {
   }});
   restore::RestoreJob job = SampleRestore();
   EXPECT_THROW(ClientOf(service).RestoreSnapshot(job, nullptr), NetworkCmdFailure);
+}
+
+// Through ops::Operations, as the console calls it: the job's fields
+// travel, its status dialog watches, and it learns the end however the
+// run ended.
+TEST(RemoteOperations, ABackupJobRunsAsTheRemoteBatchAndEndsItsDialog) {
+  FakeService service({
+      [](WireChannel& c) {
+        AnswerBackup(c, "Mail1/Sales/Acme", {"Backup Completed for Server: Mail1/Sales/Acme\r\n"});
+        AnswerClose(c);
+      },
+      AnswerReachable(),
+  });
+  remote::RemoteClient client = ClientOf(service);
+  ops::Operations& operations = client;
+  backup::BackupJob job;
+  job.servers = TwoSelected();
+  job.servers.servers[2].selected = false;
+  job.deleteExcess = true;
+  job.keepCount = 10;
+  RecordingBar dialog;
+  job.statusDialog = &dialog;
+  EXPECT_EQ(operations.RunBackup(job), 0);
+  EXPECT_TRUE(job.completed);
+  EXPECT_EQ(dialog.finished, (std::vector<bool>{true}));
+  EXPECT_THAT(job.servers.servers[0].progress.accumulated, HasSubstr("Backup Completed for Server"));
+  EXPECT_TRUE(service.WaitDone());
+  EXPECT_TRUE(service.failures().empty()) << service.failures().front();
+}
+
+TEST(RemoteOperations, ARefusedRestoreIsThrownAfterTheDialogWasEnded) {
+  FakeService service({[](WireChannel& c) {
+    ExpectCommand(c, remote::kRestore);
+    c.SendByte(0);
+  }});
+  remote::RemoteClient client = ClientOf(service);
+  ops::Operations& operations = client;
+  restore::RestoreJob job = SampleRestore();
+  RecordingBar dialog;
+  job.owner = &dialog;
+  EXPECT_THROW(operations.RunRestore(job), NetworkCmdFailure);
+  EXPECT_EQ(dialog.finished, (std::vector<bool>{false}));
 }
 
 }  // namespace
