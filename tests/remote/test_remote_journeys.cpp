@@ -135,7 +135,9 @@ TEST_F(RemoteJourney, ABatchOfTwoServersStreamsEachBackupsProgress) {
     EXPECT_THAT(text, Not(HasSubstr("ERROR: ")));
   }
   EXPECT_THAT(bar.text, HasSubstr("Backup Completed for Server: Mail2/Sales/Acme"));
-  EXPECT_GT(bar.steps, 10);
+  // Each server's stream steps the bar for its text (pieces written close
+  // together travel as one string) and for "done".
+  EXPECT_GE(bar.steps, 4);
   ServerList after;
   OnServiceMachine([&] { DiscoverServers(after, DefaultRunServices()); });
   ASSERT_EQ(after.count(), 2u);

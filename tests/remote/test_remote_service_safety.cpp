@@ -10,6 +10,7 @@
 #include <functional>
 #include <future>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "remote/commands.h"
@@ -30,6 +31,7 @@ class CountingOperations : public ops::Operations {
   std::string Host() const override { return ""; }
   int ListServers(ServerList& list) override {
     ++listings;
+    if (listingThrows) throw std::runtime_error("listing went wrong");
     std::this_thread::sleep_for(listingTime);
     list.machineName = "SVC";
     list.servers.push_back(PartitionInfo{});
@@ -53,6 +55,7 @@ class CountingOperations : public ops::Operations {
   std::atomic<int> listings{0};
   std::atomic<int> runs{0};
   std::chrono::milliseconds listingTime{0};
+  std::atomic<bool> listingThrows{false};
   // What a run does with its progress and services while it runs.
   std::function<void(ProgressSink&, const RunServices&)> duringRun;
 
@@ -232,6 +235,19 @@ TEST_F(ServiceInProcess, ALongListingSendsKeepAlivesBeforeCont) {
   remote::GetServerList(channel.reader(), list);
   EXPECT_EQ(list.machineName, "SVC");
   EXPECT_EQ(list.count(), 1u);
+}
+
+TEST_F(ServiceInProcess, AnOperationThatThrowsEndsOnlyItsOwnConnection) {
+  operations_.listingThrows = true;
+  StartWith({});
+  remote::WireChannel channel = Connect();
+  channel.SendByte(remote::kListServers);
+  EXPECT_EQ(channel.RecvByte(), remote::kStatusAccepted);
+  EXPECT_TRUE(ClosedByPeer(channel));
+  EXPECT_TRUE(WaitForLog("6 list servers: failed: listing went wrong")) << Log();
+  remote::WireChannel next = Connect();
+  next.SendByte(remote::kReachable);
+  EXPECT_EQ(next.RecvByte(), remote::kStatusAccepted);
 }
 
 TEST_F(ServiceInProcess, StopEndsIdleSessionsAtOnce) {

@@ -4,7 +4,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <exception>
 #include <thread>
 
 #include "core/services.h"
@@ -46,6 +48,54 @@ void PrintLine(int fd, const std::string& text) {
   platform::WriteAll(fd, line.data(), line.size());
 }
 
+// The runs' messages, and anything else that would show a box, go to the
+// log while the service runs: nobody sits in front of a service.
+class LogPresenterInstalled {
+ public:
+  explicit LogPresenterInstalled(ServiceLog& log)
+      : messages_(log), previous_(platform::SetMessageBoxPresenter(&messages_)) {}
+  ~LogPresenterInstalled() { platform::SetMessageBoxPresenter(previous_); }
+  LogPresenterInstalled(const LogPresenterInstalled&) = delete;
+  LogPresenterInstalled& operator=(const LogPresenterInstalled&) = delete;
+  platform::MessageBoxPresenter& messages() { return messages_; }
+
+ private:
+  LogMessageBox messages_;
+  platform::MessageBoxPresenter* previous_;
+};
+
+int Serve(const ServiceOptions& options, sigset_t signals, ServiceLog& log) {
+  // As every program of the machine does at start: the report folder and
+  // its category folders exist before any report command is answered.
+  reports::EnsureReportFolder();
+  LogPresenterInstalled presenter(log);
+  const RunServices defaults = DefaultRunServices();
+  const RunServices services{defaults.notes, defaults.storage, defaults.clock, presenter.messages()};
+  ops::LocalOperations operations(services);
+  Service service(options, operations, log, services);
+  std::string error;
+  if (!service.Start(error)) {
+    PrintLine(2, "ombsvc: " + error);
+    return 1;
+  }
+  PrintLine(1, "listening on " + platform::FormatIpv4(options.listenAddress) + ":" + std::to_string(service.port()));
+
+  std::atomic<bool> signalled{false};
+  std::thread stopper([&] {
+    int received = 0;
+    sigwait(&signals, &received);
+    signalled = true;
+    log.Line(std::string("received ") + (received == SIGTERM ? "SIGTERM" : received == SIGINT ? "SIGINT" : "SIGHUP"));
+    service.Stop();
+  });
+  service.Run();
+  // Run ends on a signal, or when the listener fails; then the stopper is
+  // still waiting and is woken with the signal it waits for.
+  if (!signalled) pthread_kill(stopper.native_handle(), SIGTERM);
+  stopper.join();
+  return 0;
+}
+
 }  // namespace
 
 int ServiceMain(const std::vector<std::string>& args) {
@@ -73,35 +123,14 @@ int ServiceMain(const std::vector<std::string>& args) {
   sigset_t signals = StopSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  // As every program of the machine does at start: the report folder and
-  // its category folders exist before any report command is answered.
-  reports::EnsureReportFolder();
-  // The runs' messages, and anything else that would show a box, go to
-  // the log: nobody sits in front of a service.
-  LogMessageBox messages(log);
-  platform::MessageBoxPresenter* previous = platform::SetMessageBoxPresenter(&messages);
-  const RunServices defaults = DefaultRunServices();
-  const RunServices services{defaults.notes, defaults.storage, defaults.clock, messages};
-  ops::LocalOperations operations(services);
-  Service service(options, operations, log, services);
-  if (!service.Start(error)) {
-    platform::SetMessageBoxPresenter(previous);
-    PrintLine(2, "ombsvc: " + error);
+  try {
+    return Serve(options, signals, log);
+  } catch (const std::exception& failure) {
+    // A failure of the machinery at start (the report folder, say) ends
+    // the service with a message, not with an escaped exception.
+    PrintLine(2, std::string("ombsvc: ") + failure.what());
     return 1;
   }
-  PrintLine(1, "listening on " + platform::FormatIpv4(options.listenAddress) + ":" + std::to_string(service.port()));
-
-  std::thread stopper([&] {
-    int received = 0;
-    sigwait(&signals, &received);
-    log.Line(std::string("received ") + (received == SIGTERM ? "SIGTERM" : received == SIGINT ? "SIGINT" : "SIGHUP"));
-    service.Stop();
-  });
-  service.Run();
-  // Run ended on a signal: the stopper has done its work.
-  stopper.join();
-  platform::SetMessageBoxPresenter(previous);
-  return 0;
 }
 
 }  // namespace omb::service

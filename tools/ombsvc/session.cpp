@@ -1,5 +1,7 @@
 #include "tools/ombsvc/session.h"
 
+#include <exception>
+
 #include "core/errors.h"
 #include "remote/commands.h"
 #include "remote/limits.h"
@@ -109,6 +111,10 @@ void ServeConnection(platform::TcpSocket socket, const std::string& peer, Sessio
       outcome = {"connection ended: " + failure.text(), false};
     } catch (const OMBError& error) {
       outcome = {"failed: " + error.message(), false};
+    } catch (const std::exception& error) {
+      // Whatever went wrong in answering one peer ends that connection,
+      // never the service and the other peers' sessions.
+      outcome = {std::string("failed: ") + error.what(), false};
     }
     context.log.Exchange(peer, command, outcome.text);
     if (!outcome.keepOpen) return;
