@@ -20,6 +20,8 @@ ConnectDialog::ConnectDialog(const std::vector<std::string>& recentHosts, QWidge
   hosts_->setEditable(true);
   hosts_->setInsertPolicy(QComboBox::NoInsert);
   hosts_->lineEdit()->setMaxLength(kMaxHostLength);
+  // Host names are taken exactly as typed: "LOCALHOST" is not "localhost".
+  hosts_->setCompleter(nullptr);
   for (const std::string& host : recentHosts) hosts_->addItem(QString::fromStdString(host));
   hosts_->setCurrentIndex(recentHosts.empty() ? -1 : 0);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -7,6 +7,8 @@
 #include <QPushButton>
 
 #include "core/errors.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "reports/reports.h"
 #include "ui/control_ids.h"
 
@@ -20,6 +22,19 @@ QString CurrentFolder() {
   } catch (const OMBError&) {
     return QString();
   }
+}
+
+// Makes a folder and every missing folder above it; true when it exists.
+bool MakeFolder(const std::string& folder) {
+  if (folder.empty() || platform::DriveOf(folder) == 0) return false;
+  std::string path;
+  for (size_t i = 0; i <= folder.size(); ++i) {
+    if (i == folder.size() || folder[i] == '\\' || folder[i] == '/') {
+      if (path.size() > 2) platform::CreateOneDirectory(path);
+    }
+    if (i < folder.size()) path.push_back(folder[i]);
+  }
+  return platform::IsDirectory(folder);
 }
 
 }  // namespace
@@ -74,8 +89,17 @@ void ReportFolderDialog::Browse() {
 }
 
 bool ReportFolderDialog::Apply() {
+  std::string folder = folder_->text().toStdString();
+  // A folder that does not exist yet is made first: the start-up check would
+  // otherwise put c:\temp\ back in its place without a word.
+  if (!MakeFolder(folder)) {
+    services_.prompts.Show(this, tr("Unable to create report directory ") + folder_->text() +
+                                     QStringLiteral("."),
+                           tr("Report Directory"), Icon::Error);
+    return false;
+  }
   try {
-    store_.SetReportFolder(folder_->text().toStdString());
+    store_.SetReportFolder(folder);
     reports::EnsureReportFolder();
   } catch (const OMBError& error) {
     services_.prompts.Show(this, QString::fromStdString(error.message()), tr("Report Directory"),

@@ -2,6 +2,7 @@
 
 #include <QStyle>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -29,6 +30,20 @@ constexpr const char* kCategoryLabels[] = {"Configure", "Backup", "Restore", "De
 
 QString Folder(int category) { return QString::fromStdString(reports::CategoryFolderName(category)); }
 QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// The system's fixed-pitch font, or a monospace face where the platform
+// names none.
+QFont FixedPitchFont() {
+  QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (QFontInfo(system).fixedPitch()) return system;
+  for (const char* family : {"DejaVu Sans Mono", "Noto Sans Mono", "Liberation Mono", "Courier"}) {
+    QFont font(QString::fromLatin1(family));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    if (QFontInfo(font).fixedPitch()) return font;
+  }
+  return system;
+}
 
 int KindOf(const QTreeWidgetItem* item) { return item ? item->data(0, kKindRole).toInt() : 0; }
 
@@ -66,7 +81,7 @@ void ReportsView::Activate() {
   text_->setObjectName(ControlName(ctl::kReportText));
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  text_->setFont(FixedPitchFont());
   text_->setMinimumWidth(0);
   splitter_->handle(1)->setObjectName(ControlName(ctl::kSeparator));
   layout()->addWidget(splitter_);

@@ -74,21 +74,27 @@ ServerTree::ServerTree(Kind kind, QWidget* parent) : QTreeWidget(parent), kind_(
 void ServerTree::Fill(const ServerList& list) {
   filling_ = true;
   clear();
+  // Only partitions of a backup tree carry a check box.
+  const Qt::ItemFlags plain = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   auto* root = new QTreeWidgetItem(this, {tr("Lotus Domino Servers")});
+  root->setFlags(plain);
   root->setIcon(0, style()->standardIcon(QStyle::SP_DriveNetIcon));
   auto* machine = new QTreeWidgetItem(root, {Text(list.machineName)});
+  machine->setFlags(plain);
   machine->setIcon(0, style()->standardIcon(QStyle::SP_ComputerIcon));
   for (const PartitionInfo& server : list.servers) {
     auto* item = new QTreeWidgetItem(machine, {Text(server.serverName)});
+    item->setFlags(plain);
     item->setData(0, kPartitionRole, server.partitionNumber);
     item->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
     if (kind_ == Kind::Backup) {
-      item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+      item->setFlags(plain | Qt::ItemIsUserCheckable);
       item->setCheckState(0, server.selected ? Qt::Checked : Qt::Unchecked);
       continue;
     }
     for (size_t i = 0; i < server.snapshots.size(); ++i) {
       auto* snapshot = new QTreeWidgetItem(item, {Text(server.snapshots[i].name)});
+      snapshot->setFlags(plain);
       snapshot->setData(0, kPartitionRole, server.partitionNumber);
       snapshot->setData(0, kSnapshotRole, static_cast<int>(i));
       snapshot->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
