@@ -92,7 +92,8 @@ void MainWindow::BuildCommands() {
   help->setToolTip(tr("Help"));
   help->setShortcut(QKeySequence(Qt::Key_F1));
   help->setShortcutContext(Qt::ApplicationShortcut);
-  help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+  help->setIcon(QIcon::fromTheme(QStringLiteral("help-contents"),
+                                 style()->standardIcon(QStyle::SP_MessageBoxQuestion)));
   connect(help, &QAction::triggered, this, &MainWindow::ShowHelp);
   QAction* about = AddCommand(cmd::kAbout, tr("About Ombrel..."),
                               tr("Show the program's version"));

@@ -23,7 +23,7 @@ void DrawMark(QPainter& painter, const QRectF& box, const QColor& colour) {
 }  // namespace
 
 QPixmap WatermarkPixmap() {
-  QPixmap pixmap(164, 314);
+  QPixmap pixmap(164, 372);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
   QLinearGradient gradient(0, 0, 0, pixmap.height());
@@ -63,7 +63,6 @@ QFont WizardTitleFont() {
 
 void StyleWizard(QWizard& wizard) {
   wizard.setWizardStyle(QWizard::ModernStyle);
-  wizard.setPixmap(QWizard::WatermarkPixmap, WatermarkPixmap());
   wizard.setPixmap(QWizard::LogoPixmap, HeaderPixmap());
   wizard.setOption(QWizard::NoBackButtonOnStartPage, true);
   wizard.setOption(QWizard::HaveHelpButton, false);
@@ -71,6 +70,8 @@ void StyleWizard(QWizard& wizard) {
 }
 
 void MakeFullPage(QWizardPage& page, const QString& title) {
+  // The watermark belongs to the full pages only; the others carry a header.
+  page.setPixmap(QWizard::WatermarkPixmap, WatermarkPixmap());
   auto* label = new QLabel(title, &page);
   label->setObjectName(QStringLiteral("control1000"));
   label->setFont(WizardTitleFont());
