@@ -99,20 +99,30 @@ ui::MainWindow& UiTest::Window() { return Console().CreateWindow(); }
 
 void UiTest::WithModal(const QString& name, const std::function<void(QWidget*)>& body,
                        const std::function<void()>& trigger) {
-  bool ran = false;
-  auto* poll = new QTimer;
-  poll->setInterval(10);
-  QObject::connect(poll, &QTimer::timeout, [&] {
+  WithModals({{name, body}}, trigger);
+}
+
+void UiTest::WithModals(const std::vector<ModalStep>& steps, const std::function<void()>& trigger) {
+  size_t next = 0;
+  bool busy = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (ran || modal == nullptr || modal->objectName() != name) return;
-    ran = true;
-    poll->stop();
-    body(modal);
+    if (busy || next >= steps.size() || modal == nullptr || modal->objectName() != steps[next].first) {
+      return;
+    }
+    // A step's body may wait and serve events itself; the poll stays out meanwhile.
+    busy = true;
+    steps[next++].second(modal);
+    busy = false;
   });
-  poll->start();
+  poll.start();
   trigger();
-  delete poll;
-  EXPECT_TRUE(ran) << "no modal " << name.toStdString() << " opened";
+  poll.stop();
+  EXPECT_EQ(next, steps.size()) << "no modal "
+                                << (next < steps.size() ? steps[next].first.toStdString() : "")
+                                << " opened";
 }
 
 std::string UiTest::PdfText(const std::string& pdf) {

@@ -84,6 +84,9 @@ class UiTest : public MachineTest {
   // (a dialog's exec() inside trigger); the widget is found by objectName.
   void WithModal(const QString& name, const std::function<void(QWidget*)>& body,
                  const std::function<void()>& trigger);
+  // The same for several modal widgets that open one after the other.
+  using ModalStep = std::pair<QString, std::function<void(QWidget*)>>;
+  void WithModals(const std::vector<ModalStep>& steps, const std::function<void()>& trigger);
 
   // Text of a PDF by pdftotext -layout, runs of blanks squeezed to one
   // (the layout's column guesses widen some gaps).
