@@ -3,6 +3,7 @@
 #include <QStyle>
 #include <QAction>
 #include <QActionGroup>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "ui/backup_view.h"
@@ -48,6 +49,7 @@ void MainWindow::BuildTabs() {
   tabs_->setObjectName(QStringLiteral("tabControl"));
   auto* wizard = new WizardView(tabs_);
   connect(wizard, &WizardView::configRequested, this, &MainWindow::RunConfigurator);
+  wizard->configButton()->setEnabled(command(cmd::kConfigurator)->isEnabled());
   connect(wizard, &WizardView::backupRequested, this, &MainWindow::RunBackupWizard);
   connect(wizard, &WizardView::restoreRequested, this, &MainWindow::RunRestoreWizard);
   reports_ = new ReportsView(model_, services_, tabs_);

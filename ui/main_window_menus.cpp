@@ -78,9 +78,11 @@ void MainWindow::BuildCommands() {
             if (currentTab_ >= 0) view(currentTab_)->Refresh();
           });
 
-  connect(AddCommand(cmd::kConfigurator, tr("Configurator"),
-                     tr("Move data and log directories onto virtual disks")),
-          &QAction::triggered, this, &MainWindow::RunConfigurator);
+  QAction* configurator = AddCommand(cmd::kConfigurator, tr("Configurator"),
+                                     tr("Move data and log directories onto virtual disks"));
+  // Grey until this build carries the configuration engine's plan rules.
+  configurator->setEnabled(false);
+  connect(configurator, &QAction::triggered, this, &MainWindow::RunConfigurator);
   connect(AddCommand(cmd::kBackupWizard, tr("Ombrel Backup"), tr("Back up Domino servers")),
           &QAction::triggered, this, &MainWindow::RunBackupWizard);
   connect(AddCommand(cmd::kRestoreWizard, tr("Ombrel Restore"), tr("Restore a snapshot")),

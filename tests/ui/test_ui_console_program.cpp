@@ -39,7 +39,7 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args,
     int null = ::open("/dev/null", O_RDWR);
     ::dup2(null, 0);
     ::dup2(null, 1);
-    ::dup2(null, 2);
+    if (!::getenv("OMB_UI_CHILD_STDERR")) ::dup2(null, 2);
     ::setenv("OMB_MACHINE", machine.c_str(), 1);
     ::setenv("DISPLAY", display.c_str(), 1);
     ::setenv("OMB_CLOSE_DELAY", "0", 1);
@@ -88,7 +88,12 @@ class VirtualDisplay {
     ssize_t n = ::read(fds[0], number, sizeof number - 1);
     ::close(fds[0]);
     if (n > 0) name_ = ":" + std::string(number, static_cast<size_t>(n) - (number[n - 1] == '\n'));
-    if (!name_.empty()) display_ = XOpenDisplay(name_.c_str());
+    // The server says its number once it listens; connecting may still
+    // need a moment on a busy machine.
+    for (int attempt = 0; !name_.empty() && display_ == nullptr && attempt < 100; ++attempt) {
+      display_ = XOpenDisplay(name_.c_str());
+      if (display_ == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   }
   ~VirtualDisplay() {
     if (display_) XCloseDisplay(display_);
@@ -156,7 +161,7 @@ class ConsoleProgramTest : public test::UiTest {
 TEST_F(ConsoleProgramTest, OmbStartsTheConsoleWhichStaysSingleAndLetsACommandLineRun) {
   Sim({"init"});
   VirtualDisplay x;
-  ASSERT_NE(x.display(), nullptr) << "Xvfb did not start";
+  ASSERT_NE(x.display(), nullptr) << "Xvfb did not start on \"" << x.name() << "\"";
   pid_t console = Start(Program("omb"), {}, root_, x.name());
   ::Window main = x.Find("Ombrel for Domino", std::chrono::seconds(30));
   ASSERT_NE(main, 0u) << "no console window";
