@@ -176,6 +176,22 @@ void BackupStatus(ui::ConsoleModel& model, ui::ConsoleServices& services) {
   model.MarkServersStale();
 }
 
+// A real point-in-time restore of the second server in the Restore Status
+// dialog, shown when it has ended.
+void RestoreStatus(ui::ConsoleModel& model, ui::ConsoleServices& services) {
+  model.MarkServersStale();
+  const ServerList& servers = model.Servers();
+  if (servers.servers.size() < 2 || servers.servers[1].snapshots.empty()) return;
+  const PartitionInfo& server = servers.servers[1];
+  ui::StatusDialog dialog(ui::StatusKind::Restore,
+                          ui::RestoreRun(model.operations(), server, server.snapshots.back(), true),
+                          services, nullptr);
+  dialog.show();
+  Find<QPushButton>(&dialog, ui::ctl::kStartNow)->click();
+  while (!dialog.finished()) QTest::qWait(50);
+  Shoot(dialog, QStringLiteral("status-restore-done"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,5 +219,6 @@ int main(int argc, char** argv) {
   BackupWizardPages(model, qtServices.services());
   RestoreWizardPages(model, qtServices.services());
   Dialogs(window, model, qtServices.services());
+  RestoreStatus(model, qtServices.services());
   return failures == 0 ? 0 : 1;
 }
