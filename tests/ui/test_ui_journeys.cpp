@@ -81,7 +81,6 @@ TEST_F(JourneyTest, BackupWizardNowRunsTheBackupAndLeavesItsReport) {
   bool ok = false;
   BackupWithTheWizard(shown, ok);
   EXPECT_TRUE(ok) << shown;
-  EXPECT_NE(shown.find("Starting Backup of Server Mail1/Sales/Acme"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("Mail2/Sales/Acme"), std::string::npos);
   std::vector<std::string> backups = ReportNames(reports::kBackup);
   ASSERT_EQ(backups.size(), 1u);
@@ -120,9 +119,12 @@ TEST_F(JourneyTest, RestoreFromTheRestoreTabGivesBackEveryDocument) {
                       Qt::LeftButton);
   });
   EXPECT_TRUE(ok) << shown;
-  EXPECT_NE(shown.find("SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos) << shown;
   EXPECT_EQ(Checksum(1), before);
-  EXPECT_EQ(ReportNames(reports::kRestore).size(), 1u);
+  std::vector<std::string> restores = ReportNames(reports::kRestore);
+  ASSERT_EQ(restores.size(), 1u);
+  EXPECT_NE(Console().model().reports().GetReportText(reports::kRestore, restores[0])
+                .find("SNAPSHOT RESTORE AND RECOVERY COMPLETE."),
+            std::string::npos);
 }
 
 TEST_F(JourneyTest, ReportsTabShowsPrintsAndDeletesTheRunsReports) {
