@@ -4,51 +4,42 @@
 #include <vector>
 
 #include "backup/databases.h"
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
-#include "core/errors.h"
+#include "component/component.h"
 #include "domino/locks.h"
+#include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
-#include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/deletion.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 
 namespace {
 
 constexpr const char* kReportCategory = "Backup";
-constexpr int kPrintInfoControl = 1044;
-constexpr int kCloseControl = 8;
 
-// The status dialog's progress bar, if the run has one.
-StatusWindow* ProgressBar(const BackupJob& job) {
+// Whoever watches the run's progress bar, if anyone does.
+ProgressObserver* ProgressBar(const BackupJob& job) {
   return job.statusDialog != nullptr ? job.statusDialog : job.output.window;
 }
 
-void EndOfRunControls(StatusWindow* bar) {
+// The run has ended: the wait cursor goes and the dialog gets its buttons back.
+void EndOfRun(const BackupJob& job, bool ok) {
+  ProgressObserver* bar = ProgressBar(job);
   if (!bar) return;
-  bar->SetBusyCursor(false);
-  bar->EnableControl(kPrintInfoControl, true);
-  bar->EnableControl(kCloseControl, true);
+  bar->Busy(false);
+  bar->Finished(ok);
 }
 
-// Saves the run's whole progress text. A report store that cannot be used
-// is shown to the operator; it never ends the run with an exception.
-void SaveBackupReport() {
-  std::string text = TakeProgressText();
-  try {
-    reports::SaveReport(kReportCategory, text);
-  } catch (const OMBError& error) {
-    platform::ShowMessageBox(error.message(), "Unable to save Backup report.", platform::MessageIcon::Error);
-  } catch (const std::exception& error) {
-    platform::ShowMessageBox(error.what(), "Unable to save Backup report.", platform::MessageIcon::Error);
-  }
+// Saves the run's whole progress text; a report that cannot be saved goes
+// to the run's message presenter.
+void SaveBackupReport(const BackupJob& job) {
+  reports::SaveRunReport(job.services, kReportCategory, TakeProgressText());
 }
 
 std::string DriveText(char driveLetter) { return std::string(1, driveLetter); }
@@ -57,22 +48,14 @@ std::string DriveText(char driveLetter) { return std::string(1, driveLetter); }
 // so no way out of the backup core leaves one behind.
 class BackupModeGuard {
  public:
-  explicit BackupModeGuard(std::vector<DatabaseRecord>& list) : list_(list) {}
-  ~BackupModeGuard() { ReleaseAll(list_); }
+  BackupModeGuard(notes::NotesApi& api, std::vector<DatabaseRecord>& list) : api_(api), list_(list) {}
+  ~BackupModeGuard() { ReleaseAll(api_, list_); }
   BackupModeGuard(const BackupModeGuard&) = delete;
   BackupModeGuard& operator=(const BackupModeGuard&) = delete;
 
  private:
+  notes::NotesApi& api_;
   std::vector<DatabaseRecord>& list_;
-};
-
-// Terminates the Notes runtime when the server's backup ends.
-class NotesRuntimeGuard {
- public:
-  NotesRuntimeGuard() = default;
-  ~NotesRuntimeGuard() { notes::Api().TermRuntime(); }
-  NotesRuntimeGuard(const NotesRuntimeGuard&) = delete;
-  NotesRuntimeGuard& operator=(const NotesRuntimeGuard&) = delete;
 };
 
 int CheckDataDirectory(PartitionInfo& server) {
@@ -112,23 +95,23 @@ int WriteHintFiles(PartitionInfo& server, const std::vector<DatabaseRecord>& lis
 
 // Holds the databases in backup mode while the snapshot is taken, then
 // saves their change information and the hint files.
-int BackupCore(PartitionInfo& server, const std::string& changeInfoDirectory,
+int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& changeInfoDirectory,
                storage::SnapshotInterface& snapshots, char driveLetter, const std::u16string& recentName) {
   if (CheckDataDirectory(server) != 0) return -1;
   std::vector<DatabaseRecord> list;
   EnumerateDatabases(server.dataPath, list);
-  BackupModeGuard guard(list);
+  BackupModeGuard guard(api, list);
 
   Emit(server.progress, "Recording Domino changes\r\n");
   std::vector<std::string> disabled;
-  if (StartBackup(server.progress, list, disabled) != 0) {
+  if (StartBackup(api, server.progress, list, disabled) != 0) {
     Emit(server.progress, "ERROR: Backup aborted.\r\n");
     return -1;
   }
   std::string errorText;
   if (snapshot::CreateSnapshot(snapshots, driveLetter, recentName, errorText) != 0) {
     Emit(server.progress, "ERROR: Could not create snapshot\r\nBackup Aborted.\r\n" + errorText);
-    ReleaseAll(list);
+    ReleaseAll(api, list);
     ReportRunEvent(kEventInformation, kCategoryBackup, kEventSnapshotFailed, {server.serverName, errorText});
     return -1;
   }
@@ -137,7 +120,7 @@ int BackupCore(PartitionInfo& server, const std::string& changeInfoDirectory,
                  {storage::FromUtf16(recentName), DriveText(driveLetter), server.serverName});
 
   Emit(server.progress, "Stopping Domino backup mode...\r\n");
-  if (StopBackupAndSave(server.progress, list, changeInfoDirectory) != 0) {
+  if (StopBackupAndSave(api, server.progress, list, changeInfoDirectory) != 0) {
     Emit(server.progress, "ERROR: Could not properly stop backup.\r\n");
     return -1;  // the guard releases the databases still in backup mode
   }
@@ -173,13 +156,13 @@ void RecordSnapshotNames(PartitionInfo& server, const std::u16string& recentName
   if (GetHintPath(server, hintPath) == 0) WriteNameList(hintPath, server.snapshots);
 }
 
-int SnapshotWithRotation(char driveLetter, PartitionInfo& server, bool deleteExcess) {
+int SnapshotWithRotation(const RunServices& services, char driveLetter, PartitionInfo& server, bool deleteExcess) {
   std::u16string timeDateName;
-  if (snapshot::RotateRecent(driveLetter, server, deleteExcess, timeDateName) != 0) return -1;
+  if (snapshot::RotateRecent(services.storage, driveLetter, server, deleteExcess, timeDateName) != 0) return -1;
 
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   std::string errorText;
-  if (snapshot::OpenSnapshotInterface(snapshots, errorText) != 0) {
+  if (snapshot::OpenSnapshotInterface(services.storage, snapshots, errorText) != 0) {
     Emit(server.progress, "ERROR: " + errorText);
     return -1;
   }
@@ -191,7 +174,7 @@ int SnapshotWithRotation(char driveLetter, PartitionInfo& server, bool deleteExc
   }
 
   Emit(server.progress, "Placing Domino server in backup mode\r\n");
-  int core = BackupCore(server, changeInfoDirectory, *snapshots, driveLetter, recentName);
+  int core = BackupCore(services.notes, server, changeInfoDirectory, *snapshots, driveLetter, recentName);
   Emit(server.progress, "Returned from backup mode\r\n");
   if (core != 0) {
     Emit(server.progress, "FAILED Backup/Snapshot for " + server.serverName + " \r\n");
@@ -200,41 +183,44 @@ int SnapshotWithRotation(char driveLetter, PartitionInfo& server, bool deleteExc
   RecordSnapshotNames(server, recentName, timeDateName);
 
   Emit(server.progress, "Copying logs to Vaultinfo dir...\r\n");
-  CopyLogsToVaultinfo(server, changeInfoDirectory);
+  CopyLogsToVaultinfo(services.notes, server, changeInfoDirectory);
   Emit(server.progress, "Completed log copy.\r\n");
 
   snapshots.reset();
-  snapshot::RecordRecentTime(driveLetter, server);
+  snapshot::RecordRecentTime(services.storage, driveLetter, server);
   return 0;
 }
 
 // Everything of one server's backup after the Notes runtime started.
-int BackupWithRuntime(BackupJob& job, PartitionInfo& server, StatusWindow* bar) {
+int BackupWithRuntime(BackupJob& job, PartitionInfo& server, ProgressObserver* bar) {
+  platform::Clock& clock = job.services.clock;
   std::string volume = server.dataDisk.volume;
   std::string drive = DriveText(server.dataDisk.driveLetter);
-  if (bar) bar->StepProgress();
+  if (bar) bar->Step();
   Emit(server.progress, "Starting Backup of Server " + server.serverName + "\r\n");
   Emit(server.progress,
-       FormatTimestamp() + ": Snapshot will occur on VOL " + volume + " for VLD " + drive + "\r\n");
-  if (bar) bar->StepProgress();
+       FormatTimestamp(clock) + ": Snapshot will occur on VOL " + volume + " for VLD " + drive + "\r\n");
+  if (bar) bar->Step();
 
-  if (SnapshotWithRotation(server.dataDisk.driveLetter, server, job.deleteExcess) != 0) {
+  if (SnapshotWithRotation(job.services, server.dataDisk.driveLetter, server, job.deleteExcess) != 0) {
     Emit(server.progress, "ERROR: Snapshot failed on " + volume + ".\r\n");
     return -1;
   }
-  if (bar) bar->StepProgress();
-  Emit(server.progress, FormatTimestamp() + ": Snapshot Complete on VOL " + volume + " for VLD " + drive + "\r\n");
+  if (bar) bar->Step();
+  Emit(server.progress,
+       FormatTimestamp(clock) + ": Snapshot Complete on VOL " + volume + " for VLD " + drive + "\r\n");
 
   if (job.deleteExcess) {
     Emit(server.progress,
-         FormatTimestamp() + ": Removing snapshots in excess of " + std::to_string(job.keepCount) + "\r\n");
+         FormatTimestamp(clock) + ": Removing snapshots in excess of " + std::to_string(job.keepCount) + "\r\n");
     int deleted = 0;
-    if (snapshot::DeleteExcessSnapshots(server, server.dataDisk.driveLetter, job.keepCount, deleted) != 0)
+    if (snapshot::DeleteExcessSnapshots(job.services, server, server.dataDisk.driveLetter, job.keepCount,
+                                        deleted) != 0)
       return -1;
-    Emit(server.progress, FormatTimestamp() + ": Deleted " + std::to_string(deleted) + " snapshots\r\n");
+    Emit(server.progress, FormatTimestamp(clock) + ": Deleted " + std::to_string(deleted) + " snapshots\r\n");
   }
-  if (bar) bar->StepProgress();
-  Emit(server.progress, FormatTimestamp() + ": Backup Completed for Server: " + server.serverName + "\r\n");
+  if (bar) bar->Step();
+  Emit(server.progress, FormatTimestamp(clock) + ": Backup Completed for Server: " + server.serverName + "\r\n");
   WriteNotesIniValue("BACKUPWIZ", "1", GetIniPath());
   return 0;
 }
@@ -242,7 +228,6 @@ int BackupWithRuntime(BackupJob& job, PartitionInfo& server, StatusWindow* bar) 
 void CopySinkSettings(const ProgressSink& from, ProgressSink& to) {
   to.text.clear();
   to.window = from.window;
-  to.itemId = from.itemId;
   to.toFile = from.toFile;
   to.consoleOpen = from.consoleOpen;
   to.toConsole = from.toConsole;
@@ -250,36 +235,26 @@ void CopySinkSettings(const ProgressSink& from, ProgressSink& to) {
 
 }  // namespace
 
-int StartNotesRuntime(const std::string& notesIniPath) {
-  std::vector<std::string> args;
-  if (!notesIniPath.empty()) args.push_back("=" + notesIniPath);
-  notes::NotesApi& api = notes::Api();
-  notes::Status status = api.InitRuntime(args);
-  if (status != 0) return status;
-  api.TermRuntime();
-  return api.InitRuntime(args);
-}
-
 int BackupServer(BackupJob& job, PartitionInfo& server) {
   if (!server.archiveLogging) {
     Emit(server.progress, "ERROR: Server: " + server.shortName + " is not set to archive mode.\r\n" +
                               "Only archival transaction logging is supported.\r\n" + "Backup aborted.\r\n");
     return -1;
   }
-  StatusWindow* bar = ProgressBar(job);
-  if (bar) bar->SetProgressRange(0, 100, 10);
+  ProgressObserver* bar = ProgressBar(job);
+  if (bar) bar->Range(0, 100, 10);
 
   Emit(server.progress, "Initialize notes system with " + server.notesIniPath + "\r\n");
-  if (StartNotesRuntime(server.notesIniPath) != 0) {
+  if (StartNotesRuntime(job.services.notes, server.notesIniPath) != 0) {
     Emit(server.progress, "ERROR: cannot initialize notes for Server " + server.serverName + "\r\n");
     return -1;
   }
   int result = 0;
   {
-    NotesRuntimeGuard runtime;
+    NotesRuntimeScope runtime(job.services.notes);
     result = BackupWithRuntime(job, server, bar);
   }
-  if (result == 0 && bar) bar->SetProgressPosition(100);
+  if (result == 0 && bar) bar->Position(100);
   return result;
 }
 
@@ -289,12 +264,13 @@ int RunSelectedServers(BackupJob& job) {
   RunLock runLock = AcquireRunLock(job.output);
   if (!runLock) {
     Emit(job.output, "ERROR: Backup aborted.\r\n");
-    SaveBackupReport();
+    SaveBackupReport(job);
+    EndOfRun(job, false);
     return -1;
   }
-  StatusWindow* bar = ProgressBar(job);
-  if (bar) bar->SetBusyCursor(true);
-  Emit(job.output, "Start time is: " + FormatTimestamp() + "\r\n");
+  ProgressObserver* bar = ProgressBar(job);
+  if (bar) bar->Busy(true);
+  Emit(job.output, "Start time is: " + FormatTimestamp(job.services.clock) + "\r\n");
 
   for (PartitionInfo& server : job.servers.servers) {
     if (!server.selected) continue;
@@ -303,16 +279,16 @@ int RunSelectedServers(BackupJob& job) {
     job.output.consoleOpen = server.progress.consoleOpen;
     if (result != 0) {
       Emit(job.output, "ERROR: Backup of partition failed.\r\n");
-      EndOfRunControls(bar);
+      EndOfRun(job, false);
       runLock.reset();
-      SaveBackupReport();
+      SaveBackupReport(job);
       return -1;
     }
   }
   job.completed = true;
-  Emit(job.output, "End time is: " + FormatTimestamp() + "\r\n");
-  SaveBackupReport();
-  EndOfRunControls(bar);
+  Emit(job.output, "End time is: " + FormatTimestamp(job.services.clock) + "\r\n");
+  SaveBackupReport(job);
+  EndOfRun(job, true);
   runLock.reset();
   return 0;
 }
@@ -323,8 +299,8 @@ int RunSelectedServers(BackupJob& job) {
 int EndAfterException(BackupJob& job, const std::string& what) {
   job.completed = false;
   Emit(job.output, "ERROR: " + what + "\r\nERROR: Backup aborted.\r\n");
-  EndOfRunControls(ProgressBar(job));
-  SaveBackupReport();
+  EndOfRun(job, false);
+  SaveBackupReport(job);
   return -1;
 }
 
@@ -335,8 +311,6 @@ int RunBackup(BackupJob& job) {
   ClearProgressText();
   try {
     return RunSelectedServers(job);
-  } catch (const OMBError& error) {
-    return EndAfterException(job, error.message());
   } catch (const std::exception& error) {
     return EndAfterException(job, error.what());
   } catch (...) {

@@ -14,10 +14,6 @@ namespace {
 // Change information is streamed through one buffer of this size.
 constexpr uint32_t kChangeInfoChunk = 32768;
 
-std::string StatusText(notes::Status status) {
-  return notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF));
-}
-
 std::string ExtensionOf(const std::string& fileName) {
   size_t dot = fileName.rfind('.');
   return dot == std::string::npos ? std::string() : fileName.substr(dot);
@@ -31,7 +27,7 @@ bool IsDatabaseFile(const std::string& fileName) {
 void CollectDatabases(const std::string& directory, const std::vector<platform::DirEntry>& entries,
                       std::vector<DatabaseRecord>& list) {
   for (const platform::DirEntry& entry : entries) {
-    std::string path = JoinPath(directory, entry.name);
+    std::string path = platform::JoinPath(directory, entry.name);
     if (entry.isDirectory) {
       std::vector<platform::DirEntry> children;
       if (platform::ListDirectory(path, children) == 0) CollectDatabases(path, children, list);
@@ -69,6 +65,9 @@ void PutLittleEndian(uint32_t value, char* out) {
 // directory, the one streaming buffer, and the folder made last (databases
 // come folder by folder, so most need no folder check at all).
 struct SavePass {
+  SavePass(notes::NotesApi& notesApi, const std::string& directory)
+      : api(notesApi), changeInfoDirectory(directory) {}
+  notes::NotesApi& api;
   std::string changeInfoDirectory;
   std::vector<char> buffer = std::vector<char>(kChangeInfoChunk);
   std::string folderMade;
@@ -76,8 +75,7 @@ struct SavePass {
 
 // Ends backup mode with the abort flag and closes the database; its change
 // information is dropped.
-void AbortRecord(DatabaseRecord& record) {
-  notes::NotesApi& api = notes::Api();
+void AbortRecord(notes::NotesApi& api, DatabaseRecord& record) {
   record.inBackup = false;
   api.BackupEnd(record.handle, record.context, notes::kBackupEndAbort);
   api.CloseDb(record.handle);
@@ -85,9 +83,8 @@ void AbortRecord(DatabaseRecord& record) {
 
 // Reads the change information chunk by chunk into the open file. Returns
 // the failure message, or an empty text when everything was written.
-std::string StreamChangeInfo(DatabaseRecord& record, platform::BinaryFile& file,
+std::string StreamChangeInfo(notes::NotesApi& api, DatabaseRecord& record, platform::BinaryFile& file,
                              const std::string& filePath, std::vector<char>& buffer) {
-  notes::NotesApi& api = notes::Api();
   for (;;) {
     record.filled = 0;
     notes::Status status =
@@ -132,7 +129,7 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
   if (file.Write(header, sizeof header) != static_cast<long>(sizeof header)) {
     failure = "ERROR: Cannot write low/high bytes to change info file: " + filePath + ".\r\n" + "\r\n";
   } else {
-    failure = StreamChangeInfo(record, file, filePath, pass.buffer);
+    failure = StreamChangeInfo(pass.api, record, file, filePath, pass.buffer);
   }
   file.Close();
   if (!failure.empty()) platform::DeleteOneFile(filePath);
@@ -141,17 +138,17 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
 
 // Stops backup mode of one database and saves its change information.
 std::string StopAndSaveOne(DatabaseRecord& record, SavePass& pass) {
-  notes::NotesApi& api = notes::Api();
+  notes::NotesApi& api = pass.api;
   notes::Status status = api.BackupStop(record.handle, record.context);
   record.lastStatus = status;
   if (status != 0) {
-    return "ERROR: Cannot stop backupmode of  database : " + record.path + ".\r\n" + StatusText(status) +
+    return "ERROR: Cannot stop backupmode of  database : " + record.path + ".\r\n" + notes::StatusTextOf(api, status) +
            "\r\n";
   }
   status = api.GetChangeInfoSize(record.handle, record.context, record.changeSizeLow, record.changeSizeHigh);
   record.lastStatus = status;
   if (status != 0) {
-    return "ERROR: Cannot get changeinfo size of database : " + record.path + ".\r\n" + StatusText(status) +
+    return "ERROR: Cannot get changeinfo size of database : " + record.path + ".\r\n" + notes::StatusTextOf(api, status) +
            "\r\n";
   }
   return SaveChangeInfo(record, pass);
@@ -178,11 +175,11 @@ std::string ChangeInfoFilePath(const std::string& changeInfoDirectory, const std
   if (dot != std::string::npos && dot >= nameStart) {
     relative = relative.substr(0, dot) + platform::ToLower(relative.substr(dot));
   }
-  return JoinPath(changeInfoDirectory, relative + ".dat");
+  return platform::JoinPath(changeInfoDirectory, relative + ".dat");
 }
 
-int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vector<std::string>& disabled) {
-  notes::NotesApi& api = notes::Api();
+int StartBackup(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRecord>& list,
+                std::vector<std::string>& disabled) {
   int unlogged = 0;
   for (DatabaseRecord& record : list) {
     // A database that cannot be put in backup mode is closed again and
@@ -197,7 +194,7 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
     record.lastStatus = status;
     if (status != 0) {
       Emit(out, "ERROR: Cannot open database: " + record.path + "\r\n" + "Domino Reports: " +
-                    StatusText(status) + "\r\nAborting backup of all databases.\r\n");
+                    notes::StatusTextOf(api, status) + "\r\nAborting backup of all databases.\r\n");
       return status;
     }
     record.inBackup = true;
@@ -205,7 +202,7 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
     status = api.GetDbLogInfo(record.handle, info);
     record.lastStatus = status;
     if (status != 0) {
-      return giveUp("ERROR: Could not obtain log information for " + record.path + " \r\n" + StatusText(status) +
+      return giveUp("ERROR: Could not obtain log information for " + record.path + " \r\n" + notes::StatusTextOf(api, status) +
                         "\r\n",
                     status);
     }
@@ -216,7 +213,7 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
     status = api.BackupStart(record.handle, record.context, record.fileSizeLow, record.fileSizeHigh);
     record.lastStatus = status;
     if (status != 0) {
-      return giveUp("ERROR: Cannot place database : " + record.path + " in backup mode.\r\n" + StatusText(status) +
+      return giveUp("ERROR: Cannot place database : " + record.path + " in backup mode.\r\n" + notes::StatusTextOf(api, status) +
                         "\r\nPlease restart your computer and try again.\r\n",
                     status);
     }
@@ -229,16 +226,14 @@ int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list, std::vecto
   return 0;
 }
 
-int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
+int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRecord>& list,
                       const std::string& changeInfoDirectory) {
-  notes::NotesApi& api = notes::Api();
-  SavePass pass;
-  pass.changeInfoDirectory = changeInfoDirectory;
+  SavePass pass(api, changeInfoDirectory);
   for (DatabaseRecord& record : list) {
     if (!record.inBackup) continue;
     std::string failure = StopAndSaveOne(record, pass);
     if (!failure.empty()) {
-      AbortRecord(record);
+      AbortRecord(api, record);
       Emit(out, failure);
       return -1;
     }
@@ -247,9 +242,9 @@ int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
     if (status != 0) {
       // The database must not stay in backup mode, and a backup whose end
       // Domino refused is not reported as a success.
-      AbortRecord(record);
+      AbortRecord(api, record);
       platform::DeleteOneFile(ChangeInfoFilePath(changeInfoDirectory, record.path));
-      Emit(out, "ERROR: Cannot end backup mode of database : " + record.path + ".\r\n" + StatusText(status) +
+      Emit(out, "ERROR: Cannot end backup mode of database : " + record.path + ".\r\n" + notes::StatusTextOf(api, status) +
                     "\r\n");
       return -1;
     }
@@ -259,12 +254,11 @@ int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
   return 0;
 }
 
-int ReleaseAll(std::vector<DatabaseRecord>& list) {
-  notes::NotesApi& api = notes::Api();
+int ReleaseAll(notes::NotesApi& api, std::vector<DatabaseRecord>& list) {
   for (DatabaseRecord& record : list) {
     if (!record.inBackup) continue;
     api.BackupStop(record.handle, record.context);
-    AbortRecord(record);
+    AbortRecord(api, record);
   }
   return 0;
 }

@@ -34,10 +34,10 @@ int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>
 // <dir>\<db folder without drive>\<name><.nsf|.ntf|.box>.dat (lower case).
 std::string ChangeInfoFilePath(const std::string& changeInfoDirectory, const std::string& dbPath);
 
-int StartBackup(ProgressSink& out, std::vector<DatabaseRecord>& list,
+int StartBackup(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRecord>& list,
                 std::vector<std::string>& disabled);
-int StopBackupAndSave(ProgressSink& out, std::vector<DatabaseRecord>& list,
+int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRecord>& list,
                       const std::string& changeInfoDirectory);
-int ReleaseAll(std::vector<DatabaseRecord>& list);
+int ReleaseAll(notes::NotesApi& api, std::vector<DatabaseRecord>& list);
 
 }  // namespace omb::backup

@@ -1,6 +1,5 @@
 #include "cli/options.h"
 
-#include <cstdlib>
 #include <limits>
 
 #include "core/errors.h"
@@ -51,12 +50,15 @@ void HandleBackup(const std::string& value, CliOptions& options) {
   }
 }
 
-[[noreturn]] void RefuseDeleteCount() {
+// The program cannot go on with such a count: it ends with 255.
+constexpr int kDeleteCountRefused = 255;
+
+void RefuseDeleteCount(CliOptions& options) {
   platform::ShowMessageBox(
       "Invalid number for -DEL argument. Please specify a value between 1 and " +
           std::to_string(kMaxSnapshotsPerVolume),
       "OMB CLI Error", MessageIcon::Error);
-  std::exit(-1);
+  options.exitCode = kDeleteCountRefused;
 }
 
 void HandleDelete(const std::string& value, CliOptions& options) {
@@ -65,7 +67,7 @@ void HandleDelete(const std::string& value, CliOptions& options) {
   options.deleteGiven = true;
   options.deleteCount = ToNumber(value);
   if (options.deleteCount > kMaxSnapshotsPerVolume || options.deleteCount < 1)
-    RefuseDeleteCount();
+    RefuseDeleteCount(options);
 }
 
 void HandleRestore(const std::string& value, CliOptions& options) {
@@ -130,7 +132,10 @@ std::vector<OptionPair> SplitArguments(int argc, const char* const* argv) {
 CliOptions ParseCommandLine(int argc, const char* const* argv) {
   CliOptions options;
   try {
-    for (const OptionPair& pair : SplitArguments(argc, argv)) HandlePair(pair, options);
+    for (const OptionPair& pair : SplitArguments(argc, argv)) {
+      HandlePair(pair, options);
+      if (options.exitCode >= 0) return options;
+    }
   } catch (const OMBError& error) {
     platform::ShowMessageBox(error.message(), "OMB Error", MessageIcon::Error);
     return options;

@@ -19,6 +19,7 @@ struct CliOptions {
   bool restoreRequested = false;
   int32_t restorePartition = -1;    // 1-based
   bool invalid = true;              // false only when parsing ended cleanly
+  int exitCode = -1;                // 0..255: the program ends at once with this code
 };
 
 constexpr int32_t kMaxSnapshotsPerVolume = 31;
@@ -30,7 +31,7 @@ using OptionPair = std::pair<std::string, std::string>;  // name, value
 std::vector<OptionPair> SplitArguments(int argc, const char* const* argv);
 
 // Never throws: errors are shown in message boxes and leave `invalid` set.
-// A delete count outside 1..31 ends the process with exit status 255.
+// A delete count outside 1..31 stops the parse and sets exitCode to 255.
 CliOptions ParseCommandLine(int argc, const char* const* argv);
 
 void ShowUsage();

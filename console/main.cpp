@@ -4,8 +4,10 @@
 #include <memory>
 
 #include "core/entry.h"
+#include "core/services.h"
 #include "operations/operations.h"
 #include "platform/messagebox.h"
+#include "reports/reports.h"
 #include "ui/console_application.h"
 #include "ui/console_services.h"
 #include "ui/prompts.h"
@@ -18,10 +20,17 @@ int main(int argc, char** argv) {
   // window thread.
   omb::ui::WindowThreadPresenter presenter(services.services().prompts);
   omb::platform::SetMessageBoxPresenter(&presenter);
-  omb::ops::LocalOperations local;
+  omb::RunServices defaults = omb::DefaultRunServices();
+  omb::RunServices runs{defaults.notes, defaults.storage, defaults.clock, presenter};
+  omb::ops::LocalOperations local(runs);
+  omb::EntryPoints entry;
+  entry.prepareReportFolder = omb::reports::EnsureReportFolder;
+  entry.console = [&](int, char**) -> std::unique_ptr<omb::Application> {
+    return std::make_unique<omb::ui::ConsoleApplication>(local, services.services(),
+                                                         omb::StartupSteps{},
+                                                         omb::RemoteConnector{}, runs);
+  };
   // The console's own arguments are the toolkit's; the entry sees a console start.
   char* consoleArgv[] = {argv[0], nullptr};
-  return omb::RunEntry(1, consoleArgv, {}, [&](int, char**) -> std::unique_ptr<omb::Application> {
-    return std::make_unique<omb::ui::ConsoleApplication>(local, services.services());
-  });
+  return omb::RunEntry(1, consoleArgv, entry);
 }

@@ -166,7 +166,7 @@ void BackupStatus(ui::ConsoleModel& model, ui::ConsoleServices& services) {
   ServerList servers = model.Servers();
   for (PartitionInfo& server : servers.servers) server.selected = server.archiveLogging != 0;
   ui::StatusDialog dialog(ui::StatusKind::Backup,
-                          ui::BackupRun(model.operations(), servers, {true, 10}), services,
+                          ui::BackupRun(model.operations(), model.runServices(), servers, {true, 10}), services,
                           nullptr);
   dialog.show();
   Shoot(dialog, QStringLiteral("status-backup-start"));
@@ -184,7 +184,7 @@ void RestoreStatus(ui::ConsoleModel& model, ui::ConsoleServices& services) {
   if (servers.servers.size() < 2 || servers.servers[1].snapshots.empty()) return;
   const PartitionInfo& server = servers.servers[1];
   ui::StatusDialog dialog(ui::StatusKind::Restore,
-                          ui::RestoreRun(model.operations(), server, server.snapshots.back(), true),
+                          ui::RestoreRun(model.operations(), model.runServices(), server, server.snapshots.back(), true),
                           services, nullptr);
   dialog.show();
   Find<QPushButton>(&dialog, ui::ctl::kStartNow)->click();

@@ -1,7 +1,5 @@
 #include "core/application.h"
 
-#include <mutex>
-
 #include "core/errors.h"
 #include "platform/system.h"
 
@@ -21,16 +19,6 @@ std::string& ProgramPathStorage() {
 std::string& VersionTextStorage() {
   static std::string text;
   return text;
-}
-
-std::mutex& ConnectorMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-RemoteConnector& ConnectorStorage() {
-  static RemoteConnector connector;
-  return connector;
 }
 
 bool ComFailed(uint32_t hr) { return static_cast<int32_t>(hr) < 0; }
@@ -56,12 +44,8 @@ bool IsThisMachine(const std::string& machineName) {
 
 }  // namespace
 
-void SetRemoteConnector(RemoteConnector connector) {
-  std::lock_guard<std::mutex> lock(ConnectorMutex());
-  ConnectorStorage() = std::move(connector);
-}
-
-Application::Application(const StartupSteps& steps) : title_(kTitle) {
+Application::Application(const StartupSteps& steps, RemoteConnector connector)
+    : title_(kTitle), connector_(std::move(connector)) {
   StartCom(steps);
   StartSockets(steps);
   ProgramPathStorage() = platform::ProgramFilePath();
@@ -79,15 +63,10 @@ void Application::Connect(const std::string& machineName, int& status) {
     status = 0;
     return;
   }
-  RemoteConnector connector;
-  {
-    std::lock_guard<std::mutex> lock(ConnectorMutex());
-    connector = ConnectorStorage();
-  }
   // Without a remote client in the program no other host can answer.
   status = 1;
-  if (!connector) return;
-  std::unique_ptr<RemoteSession> session = connector(machineName, status);
+  if (!connector_) return;
+  std::unique_ptr<RemoteSession> session = connector_(machineName, status);
   if (session == nullptr) {
     if (status == 0) status = 1;
     return;

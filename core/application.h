@@ -27,19 +27,18 @@ class RemoteSession {
 };
 
 // Opens a session to `host` on port 5555: the session, or nullptr with
-// status 1 (no answer) or 2 (incompatible service).
+// status 1 (no answer) or 2 (incompatible service). The program that has a
+// remote client passes it to Application's constructor; without one every
+// other host counts as not answering.
 using RemoteConnector = std::function<std::unique_ptr<RemoteSession>(const std::string& host,
                                                                      int& status)>;
-// Installs the remote client's connector (an empty one restores the
-// default, under which every other host counts as not answering).
-void SetRemoteConnector(RemoteConnector connector);
 
 class Application {
  public:
   static constexpr const char* kTitle = "Ombrel for Domino";
 
   // Throws COMInitFailure or NetworkInitFailure when a start-up step fails.
-  explicit Application(const StartupSteps& steps = {});
+  explicit Application(const StartupSteps& steps = {}, RemoteConnector connector = {});
   virtual ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -56,6 +55,7 @@ class Application {
 
  private:
   std::string title_;
+  RemoteConnector connector_;
   std::unique_ptr<RemoteSession> connection_;
 };
 

@@ -6,7 +6,6 @@
 #include "core/errors.h"
 #include "platform/locks.h"
 #include "platform/messagebox.h"
-#include "reports/reports.h"
 
 namespace omb {
 
@@ -16,16 +15,18 @@ void ShowError(const std::string& text) {
   platform::ShowMessageBox(text, "OMB Error", platform::MessageIcon::Error);
 }
 
+void PrepareReportFolder(const EntryPoints& entry) {
+  if (entry.prepareReportFolder) entry.prepareReportFolder();
+}
+
 // Makes the report folder ready, builds the application and runs it. A
 // failure of the machinery is shown, never left to end the process.
-int BuildAndRun(int argc, char** argv, const AppFactory& factory) {
+int BuildAndRun(int argc, char** argv, const EntryPoints& entry, const AppFactory& factory) {
   try {
-    reports::EnsureReportFolder();
+    PrepareReportFolder(entry);
     std::unique_ptr<Application> app = factory(argc, argv);
     if (app == nullptr) return 1;
     return app->Run(1);
-  } catch (const OMBError& error) {
-    ShowError(error.message());
   } catch (const std::exception& error) {
     ShowError(error.what());
   }
@@ -41,8 +42,8 @@ int NoConsole() {
 
 }  // namespace
 
-int RunEntry(int argc, char** argv, const AppFactory& commandLine, const AppFactory& console) {
-  if (argc >= 2) return BuildAndRun(argc, argv, commandLine);
+int RunEntry(int argc, char** argv, const EntryPoints& entry) {
+  if (argc >= 2) return BuildAndRun(argc, argv, entry, entry.commandLine);
   // Only the console keeps itself single; the lock lives as long as the run.
   std::unique_ptr<platform::NamedLock> guard = platform::NamedLock::TryAcquire(kConsoleMutexName);
   if (guard == nullptr) {
@@ -50,15 +51,15 @@ int RunEntry(int argc, char** argv, const AppFactory& commandLine, const AppFact
                              "ERROR", platform::MessageIcon::Error);
     return 0;
   }
-  if (!console) {
+  if (!entry.console) {
     try {
-      reports::EnsureReportFolder();
-    } catch (const OMBError& error) {
-      ShowError(error.message());
+      PrepareReportFolder(entry);
+    } catch (const std::exception& error) {
+      ShowError(error.what());
     }
     return NoConsole();
   }
-  return BuildAndRun(argc, argv, console);
+  return BuildAndRun(argc, argv, entry, entry.console);
 }
 
 }  // namespace omb

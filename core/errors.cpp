@@ -20,6 +20,15 @@ std::string NoArgumentText(const char* option, bool mustBeNumber) {
 
 }  // namespace
 
+const char* OMBError::what() const noexcept {
+  try {
+    what_ = message();
+  } catch (...) {
+    return "Unknown error.";
+  }
+  return what_.c_str();
+}
+
 COMInitFailure::COMInitFailure(uint32_t hr) : text_("Failure to initialize COM: ") {
   std::string systemText = platform::FormatMessageText(hr);
   text_ += systemText.empty() ? "Unknown error." : systemText;

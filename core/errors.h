@@ -2,17 +2,23 @@
 // The OMBError family: failures of the machinery around the engines (COM,
 // sockets, the command line, the report store, the shell, the registry).
 // Engines never throw; they return codes and write "ERROR: " lines. The
-// catcher shows message() in an error message box.
+// catcher shows message() in an error message box. Every class is a
+// std::exception whose what() is message(), so one catch clause serves
+// them and the library's own exceptions alike.
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <utility>
 
 namespace omb {
 
-class OMBError {
+class OMBError : public std::exception {
  public:
-  virtual ~OMBError() = default;
   virtual std::string message() const = 0;
+  const char* what() const noexcept override;
+
+ private:
+  mutable std::string what_;  // message() as what() last gave it
 };
 
 // A class whose text is finished by the code that raises it.

@@ -19,7 +19,7 @@ namespace {
 
 // Serialises deliveries: during a capture the reader thread emits while the
 // thread that started the capture may emit into the same sink. Recursive so
-// that a status window that reports through the channel cannot deadlock.
+// that an observer that reports through the channel cannot deadlock.
 std::recursive_mutex& EmitMutex() {
   static std::recursive_mutex mutex;
   return mutex;
@@ -58,7 +58,7 @@ void WriteToConsole(ProgressSink& sink) {
 // Steps of one delivery; the caller holds the emit lock.
 void Deliver(ProgressSink& sink) {
   AppendProcessText(sink.text);
-  if (sink.window != nullptr) sink.window->AppendText(sink.itemId, sink.text);
+  if (sink.window != nullptr) sink.window->Text(sink.text);
   sink.accumulated += sink.text;
   if (sink.toFile == 1) AppendToOutputFile(sink.text);
   if (sink.toConsole) WriteToConsole(sink);

@@ -1,33 +1,21 @@
 #pragma once
 // The progress output channel. Every run reports through a ProgressSink:
-// EmitProgress shows the piece in the run's status window, keeps it in the
-// sink and in the process-wide progress text (the run's report), and writes
-// it to omb_output.txt and to the console when the sink asks for it.
+// EmitProgress hands the piece to the run's observer (the console's status
+// dialog, the remote service's stream), keeps it in the sink and in the
+// process-wide progress text (the run's report), and writes it to
+// omb_output.txt and to the console when the sink asks for it.
 #include <mutex>
 #include <string>
 #include <string_view>
 
-namespace omb {
+#include "core/observer.h"
 
-// The status window of a console run (a status dialog). The command line
-// has none. Control ids follow the dialogs: 1045 the progress bar, 1044
-// "Print Info", 8 "Close".
-class StatusWindow {
- public:
-  virtual ~StatusWindow() = default;
-  virtual void AppendText(int itemId, std::string_view text) = 0;
-  virtual void SetProgressRange(int low, int high, int step) = 0;
-  virtual void StepProgress() = 0;
-  virtual void SetProgressPosition(int position) = 0;
-  virtual void EnableControl(int controlId, bool enabled) = 0;
-  virtual void SetBusyCursor(bool busy) = 0;
-};
+namespace omb {
 
 struct ProgressSink {
   std::string text;         // the piece to emit next
   std::string accumulated;  // everything emitted through this sink
-  StatusWindow* window = nullptr;
-  int itemId = 0;
+  ProgressObserver* window = nullptr;  // who watches the run; none on the command line
   int toFile = 0;           // 1 = also append to omb_output.txt
   bool consoleOpen = false; // the console, opened on first use
   bool toConsole = false;   // also write to the console (standard output)

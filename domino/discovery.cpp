@@ -7,18 +7,20 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "component/component.h"
+#include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
-#include "snapshot/component.h"
+#include "platform/text.h"
 #include "storage/storage.h"
 
 namespace omb {
 
 // Defined in domino/disks.cpp.
-int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers);
+int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers, storage::Component& component);
 
 namespace {
 
@@ -45,12 +47,11 @@ bool ReadNewerLayout(bool& partitioned) {
   std::string partitions;
   std::vector<std::string> pieces;
   ReadRegistryValue(kDominoKey, "Partitions", partitions);
-  if (SplitText(partitions, ",", pieces) == 1) partitioned = false;
+  if (platform::SplitText(partitions, ",", pieces) == 1) partitioned = false;
   return true;
 }
 
-void ApplyServerName(PartitionInfo& server) {
-  notes::NotesApi& api = notes::Api();
+void ApplyServerName(notes::NotesApi& api, PartitionInfo& server) {
   std::string canonical;
   if (api.GetServerName(canonical) == notes::kNoError &&
       api.AbbreviateName(canonical, server.serverName) != notes::kNoError) {
@@ -64,8 +65,8 @@ void ApplyServerName(PartitionInfo& server) {
 void ApplyLogPath(PartitionInfo& server) {
   std::string logPath;
   if (ReadNotesIniValue("TRANSLOG_Path", logPath, server.notesIniPath) <= 0) return;
-  if (SplitPath(logPath).drive.empty()) {
-    server.logPath = JoinPath(server.dataPath, logPath);
+  if (platform::SplitPath(logPath).drive.empty()) {
+    server.logPath = platform::JoinPath(server.dataPath, logPath);
     server.logPathRelative = 1;
   } else {
     server.logPath = logPath;
@@ -73,9 +74,9 @@ void ApplyLogPath(PartitionInfo& server) {
   }
 }
 
-void ApplyLogStyle(PartitionInfo& server) {
+void ApplyLogStyle(notes::NotesApi& api, PartitionInfo& server) {
   int style = 0;
-  notes::Status status = notes::Api().GetLogStyle(style);
+  notes::Status status = api.GetLogStyle(style);
   server.logStyleCode = status != notes::kNoError ? static_cast<int32_t>(status) : style;
   server.logEnabled = false;
   server.archiveLogging = 0;
@@ -92,20 +93,15 @@ void ApplyLogStyle(PartitionInfo& server) {
   }
 }
 
-// Starts the runtime for the server's notes.ini (initialise, terminate,
-// initialise again), reads what it reports and ends it again.
-notes::Status ReadNotesFacts(PartitionInfo& server) {
-  notes::NotesApi& api = notes::Api();
-  const std::vector<std::string> args = {"=" + server.notesIniPath};
-  notes::Status status = api.InitRuntime(args);
-  if (status != notes::kNoError) return status;
-  api.TermRuntime();
-  status = api.InitRuntime(args);
-  if (status != notes::kNoError) return status;
-  ApplyServerName(server);
+// Starts the runtime for the server's notes.ini, reads what it reports and
+// ends it again.
+notes::Status ReadNotesFacts(notes::NotesApi& api, PartitionInfo& server) {
+  const int status = StartNotesRuntime(api, server.notesIniPath);
+  if (status != notes::kNoError) return static_cast<notes::Status>(status);
+  NotesRuntimeScope runtime(api);
+  ApplyServerName(api, server);
   ApplyLogPath(server);
-  ApplyLogStyle(server);
-  api.TermRuntime();
+  ApplyLogStyle(api, server);
   return notes::kNoError;
 }
 
@@ -135,10 +131,10 @@ std::string SuffixOf(const std::string& name) {
 
 NameTime TimeOfName(const std::string& name) {
   std::vector<std::string> halves, date, time;
-  SplitText(SuffixOf(name), "_", halves);
+  platform::SplitText(SuffixOf(name), "_", halves);
   if (halves.size() < 2) return {};
-  SplitText(halves[0], "-", date);
-  SplitText(halves[1], ".", time);
+  platform::SplitText(halves[0], "-", date);
+  platform::SplitText(halves[1], ".", time);
   return {NumberOf(date, 2), NumberOf(date, 0), NumberOf(date, 1),
           NumberOf(time, 0), NumberOf(time, 1), NumberOf(time, 2)};
 }
@@ -193,10 +189,10 @@ bool EnsureHintFile(const PartitionInfo& server, std::string& hintPath) {
 
 }  // namespace
 
-int DiscoverServers(ServerList& list) {
+int DiscoverServers(ServerList& list, const RunServices& services) {
   list = ServerList{};
   list.machineName = platform::ComputerName().substr(0, kMachineNameLimit);
-  bool storageInstalled = !storage::Failed(storage::CurrentComponent().GetDiskFactory());
+  bool storageInstalled = !storage::Failed(services.storage.GetDiskFactory());
   list.partitioned = true;
   bool newerLayout = ReadNewerLayout(list.partitioned);
 
@@ -225,10 +221,10 @@ int DiscoverServers(ServerList& list) {
       int result = ReadFromEitherKey("Path", iniFolder);
       if (result != 0) return result;
     }
-    server.notesIniPath = JoinPath(iniFolder, "notes.ini");
+    server.notesIniPath = platform::JoinPath(iniFolder, "notes.ini");
     server.dataPath = dataPath;
 
-    notes::Status status = ReadNotesFacts(server);
+    notes::Status status = ReadNotesFacts(services.notes, server);
     if (status != notes::kNoError) return status;
     list.servers.push_back(server);
     AddToLookups(list, server);
@@ -236,9 +232,9 @@ int DiscoverServers(ServerList& list) {
   }
 
   if (storageInstalled) {
-    FillVirtualDiskInfo(list.servers);
+    FillVirtualDiskInfo(list.servers, services.storage);
     for (PartitionInfo& server : list.servers) {
-      LoadSnapshotList(server);
+      LoadSnapshotList(server, services.storage);
       // The lookups hand out copies: refresh them with the disk facts.
       AddToLookups(list, server);
     }
@@ -246,13 +242,13 @@ int DiscoverServers(ServerList& list) {
   return 0;
 }
 
-void LoadSnapshotList(PartitionInfo& server) {
+void LoadSnapshotList(PartitionInfo& server, storage::Component& component) {
   server.snapshots.clear();
   std::string hintPath;
   std::vector<std::string> names;
   if (!EnsureHintFile(server, hintPath) || !ReadHintNames(hintPath, names)) return;
   std::vector<SnapshotEntry> onVolume;
-  if (server.dataDisk.driveLetter == 0 || snapshot::ListSnapshots(server.dataDisk.driveLetter, onVolume) != 0) return;
+  if (server.dataDisk.driveLetter == 0 || snapshot::ListSnapshots(component, server.dataDisk.driveLetter, onVolume) != 0) return;
   for (const std::string& name : names) {
     auto match = std::find_if(onVolume.begin(), onVolume.end(),
                               [&](const SnapshotEntry& entry) { return platform::EqualsNoCase(entry.name, name); });

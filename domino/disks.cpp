@@ -71,8 +71,7 @@ VldInfo DiskUnder(const std::string& path, const std::vector<storage::VirtualDis
   return {};
 }
 
-int QueryRecords(std::vector<storage::VirtualDiskRecord>& records) {
-  storage::Component& component = storage::CurrentComponent();
+int QueryRecords(storage::Component& component, std::vector<storage::VirtualDiskRecord>& records) {
   std::unique_ptr<storage::DiskInterface> disks;
   if (storage::Failed(component.GetDiskFactory())) return -1;
   if (storage::Failed(component.CreateDiskInterface(disks)) || !disks) return -1;
@@ -83,9 +82,9 @@ int QueryRecords(std::vector<storage::VirtualDiskRecord>& records) {
 
 // Fills dataDisk and logDisk of every server from the component's disks:
 // 0, or -1 when the component cannot be asked (the records stay empty).
-int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers) {
+int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers, storage::Component& component) {
   std::vector<storage::VirtualDiskRecord> records;
-  if (QueryRecords(records) != 0) return -1;
+  if (QueryRecords(component, records) != 0) return -1;
   for (PartitionInfo& server : servers) {
     server.dataDisk = DiskUnder(server.dataPath, records);
     server.logDisk = DiskUnder(server.logPath, records);
@@ -93,9 +92,9 @@ int FillVirtualDiskInfo(std::vector<PartitionInfo>& servers) {
   return 0;
 }
 
-int CountVirtualDisks() {
+int CountVirtualDisks(storage::Component& component) {
   std::vector<storage::VirtualDiskRecord> records;
-  if (QueryRecords(records) != 0) return 0;
+  if (QueryRecords(component, records) != 0) return 0;
   int count = 0;
   for (const storage::VirtualDiskRecord& record : records) count += static_cast<int>(record.driveLetters.size());
   return count;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "component/snapshot_entry.h"
 #include "core/progress.h"
-#include "snapshot/snapshot_entry.h"
 
 namespace omb {
 

@@ -57,7 +57,7 @@ std::string ProgramDirectoryOfDomino() {
 
 // ---- Vaultinfo paths ------------------------------------------------------
 
-std::string GetIniPath() { return JoinPath(platform::WindowsDirectory(), "omb.ini"); }
+std::string GetIniPath() { return platform::JoinPath(platform::WindowsDirectory(), "omb.ini"); }
 
 std::string GetVaultinfoRoot() {
   std::string root;
@@ -184,66 +184,13 @@ int WriteNameList(const std::string& file, const std::vector<std::string>& names
 
 // ---- paths and texts --------------------------------------------------------
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  return WithBackslash(folder) + name;
-}
-
-PathParts SplitPath(const std::string& path) {
-  PathParts parts;
-  std::string rest = path;
-  if (rest.size() >= 2 && rest[1] == ':') {
-    parts.drive = rest.substr(0, 2);
-    rest.erase(0, 2);
-  }
-  size_t lastSeparator = rest.find_last_of("\\/");
-  if (lastSeparator != std::string::npos) {
-    parts.directory = rest.substr(0, lastSeparator + 1);
-    rest.erase(0, lastSeparator + 1);
-  }
-  size_t dot = rest.rfind('.');
-  if (dot != std::string::npos) {
-    parts.extension = rest.substr(dot);
-    rest.erase(dot);
-  }
-  parts.fileName = rest;
-  return parts;
-}
-
 std::string ResolveLogPath(const std::string& dataPath, const std::string& logPath) {
   if (dataPath.empty()) return "";
-  return JoinPath(dataPath, logPath);
+  return platform::JoinPath(dataPath, logPath);
 }
 
-int SplitText(const std::string& text, const std::string& separator,
-              std::vector<std::string>& pieces) {
-  if (separator.empty()) return 0;
-  std::vector<size_t> found;
-  for (size_t at = text.find(separator); at != std::string::npos;
-       at = at + 2 <= text.size() ? text.find(separator, at + 2) : std::string::npos)
-    found.push_back(at);
-  if (found.empty()) return 0;
-  size_t start = 0;
-  for (size_t at : found) {
-    if (at > start) pieces.push_back(text.substr(start, at - start));
-    start = at + separator.size();
-  }
-  if (start < text.size()) pieces.push_back(text.substr(start));
-  return static_cast<int>(found.size());
-}
-
-int ReplaceAll(std::string& text, const std::string& find, const std::string& replacement) {
-  if (find.empty()) return 0;
-  int count = 0;
-  for (size_t at = text.find(find); at != std::string::npos;
-       at = text.find(find, at + replacement.size())) {
-    text.replace(at, find.size(), replacement);
-    ++count;
-  }
-  return count;
-}
-
-std::string FormatTimestamp() {
-  platform::SystemTime now = platform::LocalNow();
+std::string FormatTimestamp(platform::Clock& clock) {
+  platform::SystemTime now = clock.LocalNow();
   char text[64];
   std::snprintf(text, sizeof text, "%d/%d/%d %02d:%02d:%02d:%02d", now.month, now.day, now.year,
                 now.hour, now.minute, now.second, now.milliseconds);

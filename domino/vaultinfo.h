@@ -1,12 +1,14 @@
 #pragma once
 // The Vaultinfo tree, the program's ini file and the small file, folder,
-// ini, registry, path, time and text helpers that every engine uses.
-// Paths are Windows paths.
+// ini, registry and time-stamp helpers that every engine uses (the general
+// path and text helpers are platform's). Paths are Windows paths.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "domino/server_info.h"
+#include "platform/clock.h"
+#include "storage/storage.h"
 
 namespace omb {
 
@@ -33,24 +35,15 @@ int CreateDirectoryPath(const std::string& path);   // 1 all exist, 0 failed, -1
 int DeleteDirectoryTree(const std::string& path);   // 0, or an error; -1 empty
 uint32_t GetFreeMegabytes(char driveLetter);        // 0 when it cannot be queried
 int IsProgramDrive(char driveLetter);               // -1 when it holds the Domino programs
-int CountVirtualDisks();
+int CountVirtualDisks(storage::Component& component);
 int WriteNameList(const std::string& file, const std::vector<SnapshotEntry>& snapshots);
 int WriteNameList(const std::string& file, const std::vector<std::string>& names);
 
-// ---- paths and texts --------------------------------------------------------
-std::string JoinPath(const std::string& folder, const std::string& name);
-struct PathParts {
-  std::string drive;      // "D:"
-  std::string directory;  // "\\Lotus\\Domino\\"
-  std::string fileName;   // "a"
-  std::string extension;  // ".nsf"
-  std::string driveAndDirectory() const { return drive + directory; }
-};
-PathParts SplitPath(const std::string& path);
+// ---- log paths and time stamps -----------------------------------------------
+// The log folder below a data folder; "" without a data folder.
 std::string ResolveLogPath(const std::string& dataPath, const std::string& logPath);
-int SplitText(const std::string& text, const std::string& separator,
-              std::vector<std::string>& pieces);
-int ReplaceAll(std::string& text, const std::string& find, const std::string& replacement);
-std::string FormatTimestamp();  // "%d/%d/%d %02d:%02d:%02d:%02d"
+// The clock's local time as "%d/%d/%d %02d:%02d:%02d:%02d": month, day,
+// year, hour, minute, second, milliseconds.
+std::string FormatTimestamp(platform::Clock& clock);
 
 }  // namespace omb

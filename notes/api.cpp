@@ -1,4 +1,3 @@
-#include <atomic>
 #include <cstdio>
 
 #include "notes/notes.h"
@@ -7,8 +6,6 @@
 namespace omb::notes {
 
 namespace {
-
-std::atomic<NotesApi*> g_installed{nullptr};
 
 Runtime& BuiltIn() {
   static Runtime runtime;
@@ -29,11 +26,6 @@ std::string LogSeriesText(const LogId& id) {
   return text;
 }
 
-NotesApi& Api() {
-  NotesApi* installed = g_installed.load();
-  return installed ? *installed : BuiltIn();
-}
-
-NotesApi* SetNotesApi(NotesApi* api) { return g_installed.exchange(api); }
+NotesApi& Api() { return BuiltIn(); }
 
 }  // namespace omb::notes

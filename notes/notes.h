@@ -4,7 +4,7 @@
 // 16-bit; 0 is success. Paths are Windows paths.
 //
 // The default implementation (notes/runtime.h) is this program's own
-// runtime over its own file formats; tests install fakes with SetNotesApi.
+// runtime over its own file formats; tests hand fakes to the runs.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -144,10 +144,14 @@ class NotesApi {
   virtual Status CloseNote(Handle note) = 0;
 };
 
-// The Notes API of this process: the installed one, or the built-in runtime.
+// The text of a status as the engines show it: the error-text call on the
+// status masked with 0x3FFF.
+inline std::string StatusTextOf(NotesApi& api, Status status) {
+  return api.StatusText(static_cast<Status>(status & 0x3FFF));
+}
+
+// The built-in runtime of this process, the Notes runtime of the default
+// run services; a run that is given another one never reaches this.
 NotesApi& Api();
-// Installs an implementation (not owned); nullptr restores the built-in one.
-// Returns the previous installed pointer (nullptr for the built-in).
-NotesApi* SetNotesApi(NotesApi* api);
 
 }  // namespace omb::notes

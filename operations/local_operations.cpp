@@ -16,7 +16,7 @@ bool IniFlagSet(const char* key) {
 
 }  // namespace
 
-int LocalOperations::ListServers(ServerList& list) { return DiscoverServers(list); }
+int LocalOperations::ListServers(ServerList& list) { return DiscoverServers(list, services_); }
 int LocalOperations::RunBackup(backup::BackupJob& job) { return backup::RunBackup(job); }
 int LocalOperations::RunRestore(restore::RestoreJob& job) { return restore::RunRestore(job); }
 bool LocalOperations::BackupWizardDone() { return IniFlagSet("BACKUPWIZ"); }

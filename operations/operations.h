@@ -8,6 +8,7 @@
 #include <string>
 
 #include "backup/backup.h"
+#include "core/services.h"
 #include "domino/server_info.h"
 #include "reports/report_backend.h"
 #include "restore/restore.h"
@@ -39,9 +40,11 @@ class Operations {
   virtual reports::ReportBackend& Reports() = 0;
 };
 
-// The engines of this machine.
+// The engines of this machine. Server listing works through the services
+// given here; backups and restores through those of their jobs.
 class LocalOperations : public Operations {
  public:
+  explicit LocalOperations(RunServices services = DefaultRunServices()) : services_(services) {}
   std::string Host() const override { return ""; }
   int ListServers(ServerList& list) override;
   int RunBackup(backup::BackupJob& job) override;
@@ -52,6 +55,7 @@ class LocalOperations : public Operations {
   reports::ReportBackend& Reports() override { return reports_; }
 
  private:
+  RunServices services_;
   reports::LocalReportBackend reports_;
 };
 

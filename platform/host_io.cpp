@@ -36,7 +36,9 @@ int LockCurrentFile(const std::filesystem::path& host) {
 
 // Only the holder of the update lock writes this name.
 std::filesystem::path LockedTemporary(const std::filesystem::path& host) {
-  return host.parent_path() / ("." + host.filename().string() + ".tmp");
+  std::string name = ".";
+  name.append(host.filename().string()).append(".tmp");
+  return host.parent_path() / name;
 }
 
 }  // namespace

@@ -127,7 +127,9 @@ void SetValue(std::string& file, std::string_view section, std::string_view key,
   std::optional<SectionSpan> span = FindSection(lines, section);
   if (!span) {
     if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", ending});
-    lines.push_back({"[" + std::string(section) + "]", ending});
+    std::string header = "[";
+    header.append(section).append("]");
+    lines.push_back({header, ending});
     lines.push_back({std::string(key) + "=" + std::string(value), ending});
   } else if (std::optional<size_t> at = FindKey(lines, *span, key)) {
     lines[*at].text = std::string(*KeyName(lines[*at].text)) + "=" + std::string(value);

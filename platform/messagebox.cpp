@@ -29,10 +29,6 @@ void StderrMessageBox::Show(std::string_view text, std::string_view caption, Mes
   std::fflush(stderr);
 }
 
-void RecordingMessageBox::Show(std::string_view text, std::string_view caption, MessageIcon icon) {
-  shown.push_back({std::string(text), std::string(caption), icon});
-}
-
 void ShowMessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
   MessageBoxPresenter* presenter = InstalledPresenter().load();
   if (presenter == nullptr) presenter = &DefaultPresenter();

@@ -1,9 +1,7 @@
 #pragma once
 // Message boxes. The command line shows them on standard error as
 // "caption: text"; the console installs a Qt one; tests install a recorder.
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace omb::platform {
 
@@ -18,17 +16,6 @@ class MessageBoxPresenter {
 class StderrMessageBox : public MessageBoxPresenter {
  public:
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override;
-};
-
-class RecordingMessageBox : public MessageBoxPresenter {
- public:
-  struct Shown {
-    std::string text;
-    std::string caption;
-    MessageIcon icon;
-  };
-  void Show(std::string_view text, std::string_view caption, MessageIcon icon) override;
-  std::vector<Shown> shown;
 };
 
 // Shows through the presenter installed for the process (stderr by default).

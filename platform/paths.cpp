@@ -146,6 +146,33 @@ std::string WindowsPath(const fs::path& hostPath) {
   return result;
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string joined(folder);
+  if (joined.empty() || joined.back() != '\\') joined += '\\';
+  joined.append(name);
+  return joined;
+}
+
+PathParts SplitPath(std::string_view path) {
+  PathParts parts;
+  if (path.size() >= 2 && path[1] == ':') {
+    parts.drive = std::string(path.substr(0, 2));
+    path.remove_prefix(2);
+  }
+  size_t lastSeparator = path.find_last_of("\\/");
+  if (lastSeparator != std::string_view::npos) {
+    parts.directory = std::string(path.substr(0, lastSeparator + 1));
+    path.remove_prefix(lastSeparator + 1);
+  }
+  size_t dot = path.rfind('.');
+  if (dot != std::string_view::npos) {
+    parts.extension = std::string(path.substr(dot));
+    path = path.substr(0, dot);
+  }
+  parts.fileName = std::string(path);
+  return parts;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

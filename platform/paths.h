@@ -33,6 +33,19 @@ std::string WindowsPath(const std::filesystem::path& hostPath);
 // Upper-case drive letter of a Windows path, or 0 when it has none.
 char DriveOf(std::string_view windowsPath);
 
+// Joins a folder and a name with exactly one backslash between them.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// The parts of a Windows path as _splitpath gives them.
+struct PathParts {
+  std::string drive;      // "D:"
+  std::string directory;  // "\\Lotus\\Domino\\"
+  std::string fileName;   // "a"
+  std::string extension;  // ".nsf"
+  std::string driveAndDirectory() const { return drive + directory; }
+};
+PathParts SplitPath(std::string_view path);
+
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string ToUpper(std::string_view text);

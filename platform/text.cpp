@@ -96,4 +96,30 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+int SplitText(const std::string& text, const std::string& separator, std::vector<std::string>& pieces) {
+  if (separator.empty()) return 0;
+  std::vector<size_t> found;
+  for (size_t at = text.find(separator); at != std::string::npos;
+       at = at + 2 <= text.size() ? text.find(separator, at + 2) : std::string::npos)
+    found.push_back(at);
+  if (found.empty()) return 0;
+  size_t start = 0;
+  for (size_t at : found) {
+    if (at > start) pieces.push_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+  if (start < text.size()) pieces.push_back(text.substr(start));
+  return static_cast<int>(found.size());
+}
+
+int ReplaceAll(std::string& text, const std::string& find, const std::string& replacement) {
+  if (find.empty()) return 0;
+  int count = 0;
+  for (size_t at = text.find(find); at != std::string::npos; at = text.find(find, at + replacement.size())) {
+    text.replace(at, find.size(), replacement);
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace omb::platform

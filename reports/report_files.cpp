@@ -1,10 +1,11 @@
 #include "reports/report_files.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <random>
 
 #include "platform/files.h"
-#include "platform/system.h"
 
 namespace omb::reports {
 
@@ -13,12 +14,13 @@ namespace {
 constexpr int kDiskFull = 112;
 constexpr int kAlreadyExists = 183;
 
-// A staging name no other writer uses: time, a per-process counter and a
-// random number. The leading "~" and ".tmp" keep it apart from report names.
+// A staging name no other writer uses: the process id, a random number
+// drawn once per process and a per-process counter. The leading "~" and
+// ".tmp" keep it apart from report names.
 std::string StagingName() {
   static std::atomic<unsigned> counter{0};
   static const unsigned salt = std::random_device{}();
-  return "~omb-" + std::to_string(platform::NowFileTime()) + "-" + std::to_string(salt) + "-" +
+  return "~omb-" + std::to_string(::getpid()) + "-" + std::to_string(salt) + "-" +
          std::to_string(counter.fetch_add(1)) + ".tmp";
 }
 

@@ -45,7 +45,7 @@ std::string TempFileName(unsigned number) {
 
 }  // namespace
 
-ReportStore::ReportStore(ReportBackend* backend) : backend_(backend) {}
+ReportStore::ReportStore(ReportBackend* backend, platform::Clock& clock) : backend_(backend), clock_(clock) {}
 
 void ReportStore::SetBackend(ReportBackend* backend) {
   backend_ = backend;
@@ -197,7 +197,7 @@ LocalReportPath ReportStore::GetLocalReportPath(int category, const std::string&
 std::string ReportStore::WriteTemporaryCopy(const std::string& text) {
   const std::string folder = platform::TempDirectory();
   CreateFolderPath(folder);
-  const unsigned start = static_cast<unsigned>(platform::NowFileTime() / 10000);
+  const unsigned start = static_cast<unsigned>(clock_.NowFileTime() / 10000);
   const NewFileOutcome outcome = WriteFirstFreeFile(
       folder, kTempNumberCount,
       [start](unsigned offset) { return TempFileName((start + offset) % kTempNumberCount + 1); }, text);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "reports/report_backend.h"
 
 namespace omb::reports {
@@ -32,8 +33,9 @@ struct LocalReportPath {
 
 class ReportStore {
  public:
-  // backend: not owned; nullptr uses the local report folder.
-  explicit ReportStore(ReportBackend* backend = nullptr);
+  // backend: not owned; nullptr uses the local report folder. The clock
+  // picks where the search for a free temporary name starts.
+  explicit ReportStore(ReportBackend* backend = nullptr, platform::Clock& clock = platform::SystemClock());
 
   // Switches between local and remote reports (nullptr = local); the
   // cached items belong to the previous back end and are dropped.
@@ -85,6 +87,7 @@ class ReportStore {
 
   LocalReportBackend local_;
   ReportBackend* backend_;
+  platform::Clock& clock_;
   std::array<ItemMap, 4> categories_;
   std::vector<Observer> observers_;
 };

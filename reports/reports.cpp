@@ -5,7 +5,6 @@
 
 #include "core/errors.h"
 #include "platform/files.h"
-#include "platform/messagebox.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "reports/report_files.h"
@@ -51,9 +50,9 @@ std::string WithSuffix(const std::string& fileName, int n) {
   return fileName.substr(0, dot) + "_" + std::to_string(n) + fileName.substr(dot);
 }
 
-void ShowSaveFailure(const std::string& categoryFolder, const std::string& text) {
-  platform::ShowMessageBox(text, "Unable to save " + categoryFolder + " report.",
-                           platform::MessageIcon::Error);
+void ShowSaveFailure(const RunServices& services, const std::string& categoryFolder,
+                     const std::string& text) {
+  services.messages.Show(text, "Unable to save " + categoryFolder + " report.", platform::MessageIcon::Error);
 }
 
 }  // namespace
@@ -95,8 +94,6 @@ std::string ReportPath(const std::string& reportFolder, const std::string& categ
   return CategoryFolderPath(reportFolder, categoryFolder) + "\\" + fileName;
 }
 
-std::string ReportFileName() { return ReportFileName(platform::LocalNow()); }
-
 std::string ReportFileName(const platform::SystemTime& now) {
   char name[64];
   std::snprintf(name, sizeof name, "%02u-%02u-%4u_%02u.%02u.%02u.txt", unsigned(now.month),
@@ -105,9 +102,10 @@ std::string ReportFileName(const platform::SystemTime& now) {
   return name;
 }
 
-std::string SaveReport(const std::string& categoryFolder, const std::string& text) {
+std::string SaveReport(const RunServices& services, const std::string& categoryFolder,
+                       const std::string& text) {
   const std::string folder = GetReportFolder();
-  const std::string fileName = ReportFileName();
+  const std::string fileName = ReportFileName(services.clock.LocalNow());
   const std::string firstPath = ReportPath(folder, categoryFolder, fileName);
   const NewFileOutcome outcome = WriteFirstFreeFile(
       folder, kMaxNameSuffix,
@@ -119,15 +117,25 @@ std::string SaveReport(const std::string& categoryFolder, const std::string& tex
     case NewFileResult::Created:
       return outcome.path;
     case NewFileResult::CreateFailed:
-      ShowSaveFailure(categoryFolder, "Unable to open " + outcome.path);
+      ShowSaveFailure(services, categoryFolder, "Unable to open " + outcome.path);
       return "";
     case NewFileResult::WriteFailed:
-      ShowSaveFailure(categoryFolder, "Unable to write to " + outcome.path);
+      ShowSaveFailure(services, categoryFolder, "Unable to write to " + outcome.path);
       return "";
     case NewFileResult::Exists:
       break;
   }
-  ShowSaveFailure(categoryFolder, "Unable to open " + firstPath);
+  ShowSaveFailure(services, categoryFolder, "Unable to open " + firstPath);
+  return "";
+}
+
+std::string SaveRunReport(const RunServices& services, const std::string& categoryFolder,
+                          const std::string& text) {
+  try {
+    return SaveReport(services, categoryFolder, text);
+  } catch (const std::exception& error) {
+    ShowSaveFailure(services, categoryFolder, error.what());
+  }
   return "";
 }
 

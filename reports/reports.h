@@ -5,6 +5,7 @@
 // that lists, reads and deletes reports is reports/report_store.h.
 #include <string>
 
+#include "core/services.h"
 #include "platform/system.h"
 
 namespace omb::reports {
@@ -45,16 +46,23 @@ std::string ReportPath(const std::string& reportFolder, const std::string& categ
                        const std::string& fileName);
 
 // "%02u-%02u-%4u_%02u.%02u.%02u.txt": month, day, year, hour, minute,
-// second of a local time (the current one by default).
+// second of a local time.
 std::string ReportFileName(const platform::SystemTime& localTime);
-std::string ReportFileName();
 
-// Saves a run's whole progress text under a category folder name. Never
-// replaces an existing report: a second report of the category within the
-// same second gets "_2", "_3", ... before ".txt". File failures are shown
-// in an error message box ("Unable to save <category> report."); a folder
-// setting that cannot be read throws RegistryKeyReadFailure. Returns the
-// path written, or "" when the report could not be saved.
-std::string SaveReport(const std::string& categoryFolder, const std::string& text);
+// Saves a run's whole progress text under a category folder name, named
+// after the local time of services.clock. Never replaces an existing
+// report: a second report of the category within the same second gets
+// "_2", "_3", ... before ".txt". File failures are shown through
+// services.messages ("Unable to save <category> report."); a folder setting
+// that cannot be read throws RegistryKeyReadFailure. Returns the path
+// written, or "" when the report could not be saved.
+std::string SaveReport(const RunServices& services, const std::string& categoryFolder,
+                       const std::string& text);
+
+// The report saver of every run (backup, restore, deletion, configuration):
+// SaveReport, with whatever it throws shown through services.messages under
+// the same caption, so that no failure of the report store escapes a run.
+std::string SaveRunReport(const RunServices& services, const std::string& categoryFolder,
+                          const std::string& text);
 
 }  // namespace omb::reports

@@ -27,17 +27,13 @@ std::string WithoutLeadingBackslash(const std::string& directory) {
 
 ChangeInfoPaths PathsOf(const std::string& dbPath, const std::string& changeInfoDirectory,
                         const std::string& dataDrive) {
-  PathParts parts = SplitPath(dbPath);
+  platform::PathParts parts = platform::SplitPath(dbPath);
   std::string relativeFolder = WithoutLeadingBackslash(parts.directory);
   ChangeInfoPaths paths;
-  paths.changeFile = JoinPath(changeInfoDirectory, relativeFolder + parts.fileName +
+  paths.changeFile = platform::JoinPath(changeInfoDirectory, relativeFolder + parts.fileName +
                                                        platform::ToLower(parts.extension) + ".dat");
   paths.restoredPath = dataDrive + "\\" + relativeFolder + parts.fileName + parts.extension;
   return paths;
-}
-
-std::string StatusText(notes::Status status) {
-  return notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF));
 }
 
 // " <restored> from the change information file:\r\n<file>\r\n", the tail of
@@ -85,10 +81,10 @@ int StreamChangeInfo(RestoreJob& job, platform::BinaryFile& file, uint32_t conte
     }
     if (got == 0) return 0;
     notes::Status status =
-        notes::Api().ApplyChangeInfo(context, buffer.data(), static_cast<uint32_t>(got));
+        job.services.notes.ApplyChangeInfo(context, buffer.data(), static_cast<uint32_t>(got));
     if (status != 0) {
       Say(job, "ERROR: Cannot apply change information to restore database: " +
-                   FailureTail(paths) + StatusText(status));
+                   FailureTail(paths) + notes::StatusTextOf(job.services.notes, status));
       return -1;
     }
     total += static_cast<uint64_t>(got);
@@ -104,28 +100,28 @@ int ApplyOne(RestoreJob& job, backup::DatabaseRecord& database, const ChangeInfo
     return -1;
   }
   uint32_t context = 0;
-  notes::Status status = notes::Api().ApplyChangeInfoStart(
+  notes::Status status = job.services.notes.ApplyChangeInfoStart(
       paths.restoredPath, database.changeSizeLow, database.changeSizeHigh, context);
   if (status != 0) {
     Say(job, "ERROR: Could not activate 'apply change info mode' to restored database: " +
-                 FailureTail(paths) + StatusText(status));
+                 FailureTail(paths) + notes::StatusTextOf(job.services.notes, status));
     return -1;
   }
   uint64_t total = 0;
   if (StreamChangeInfo(job, file, context, paths, total) != 0) {
     // Release the runtime's apply context; the run stops either way.
-    notes::Api().ApplyChangeInfoEnd(context);
+    job.services.notes.ApplyChangeInfoEnd(context);
     return -1;
   }
   file.Close();
   if (total != 0) {
     Say(job, "Applied " + std::to_string(total) + " bytes to " + paths.restoredPath + "\r\n");
   }
-  status = notes::Api().ApplyChangeInfoEnd(context);
+  status = job.services.notes.ApplyChangeInfoEnd(context);
   if (status != 0) {
     Say(job,
         "ERROR: Cannot end the application of change information to restore database: " +
-            FailureTail(paths) + StatusText(status));
+            FailureTail(paths) + notes::StatusTextOf(job.services.notes, status));
     return -1;
   }
   return 0;

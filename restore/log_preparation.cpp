@@ -4,8 +4,6 @@
 // directory. Also the removal of those copies after the recovery.
 #include <limits>
 
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
@@ -13,6 +11,8 @@
 #include "platform/system.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::restore {
 
@@ -35,7 +35,7 @@ struct LogRange {
 };
 
 bool StemIs(const std::string& path, const std::string& stem) {
-  return platform::EqualsNoCase(SplitPath(path).fileName, stem);
+  return platform::EqualsNoCase(platform::SplitPath(path).fileName, stem);
 }
 
 // The active log directory, with one trailing backslash.
@@ -67,7 +67,7 @@ int ReadRange(RestoreJob& job, std::string& errorText, LogRange& range) {
 
   std::string currentSeries;
   uint32_t last = kUnknownExtent;
-  backup::CurrentLogSeries(last, currentSeries);
+  backup::CurrentLogSeries(job.services.notes, last, currentSeries);
   Say(job, "Current Log Series : 0x" + currentSeries + "\r\n");
   if (currentSeries != range.snapshotSeries) {
     return Fail(job, errorText,
@@ -94,7 +94,7 @@ int LocateExtent(RestoreJob& job, std::string& errorText, const std::vector<std:
   const std::string activeDirectory = ActiveLogDirectory(job);
   for (const std::string& path : listing) {
     if (!StemIs(path, stem)) continue;
-    if (platform::EqualsNoCase(SplitPath(path).driveAndDirectory(), activeDirectory)) {
+    if (platform::EqualsNoCase(platform::SplitPath(path).driveAndDirectory(), activeDirectory)) {
       Say(job, "Found log " + stem + ".TXN in active log directory.\r\n");
       return 0;
     }
@@ -139,7 +139,7 @@ int CopyExtents(RestoreJob& job, std::string& errorText, const std::vector<std::
                 std::vector<std::string>& copiedLogs) {
   const std::string activeDirectory = ActiveLogDirectory(job);
   for (const std::string& source : copySet) {
-    std::string name = SplitPath(source).fileName + ".TXN";
+    std::string name = platform::SplitPath(source).fileName + ".TXN";
     std::string target = activeDirectory + name;
     Say(job, "Copying log file : " + name + "\r\n");
     int error = platform::CopyOneFile(source, target, true);

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::restore {
 
@@ -18,14 +18,13 @@ namespace {
 constexpr uint32_t kRecoverFlags = 1;
 constexpr notes::Status kNoExtentSupplied = 0xFFFF;
 
-bool IsLogDatabase(const PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
+bool IsLogDatabase(const platform::PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
 
 // Opens the database and writes its information block back unchanged, so
 // the runtime takes it as it now lies on disk. Failures are ignored. A block
 // that could not be read is never written: that would overwrite the
 // database's own block with zeros.
-void TouchDatabase(const std::string& path) {
-  notes::NotesApi& api = notes::Api();
+void TouchDatabase(notes::NotesApi& api, const std::string& path) {
   notes::Handle db = 0;
   if (api.OpenDb(path, db) != 0) return;
   std::array<char, 128> block{};
@@ -38,11 +37,11 @@ std::vector<std::string> RecoveryList(RestoreJob& job,
                                       const std::vector<std::string>& disabled) {
   std::vector<std::string> list;
   for (const backup::DatabaseRecord& database : databases) {
-    PathParts parts = SplitPath(database.path);
+    platform::PathParts parts = platform::SplitPath(database.path);
     if (IsLogDatabase(parts)) continue;
     if (platform::EqualsNoCase(parts.extension, ".ntf")) continue;
     if (backup::IsDisabled(disabled, database.path)) continue;
-    if (job.owner != nullptr) job.owner->StepProgress();
+    if (job.owner != nullptr) job.owner->Step();
     list.push_back(database.path);
   }
   return list;
@@ -81,7 +80,7 @@ std::vector<std::string> ArchivedExtents(const RestoreJob& job) {
 
 const std::string* FindExisting(const std::vector<std::string>& listing, const std::string& stem) {
   for (const std::string& path : listing) {
-    if (platform::EqualsNoCase(SplitPath(path).fileName, stem) && platform::IsFile(path)) {
+    if (platform::EqualsNoCase(platform::SplitPath(path).fileName, stem) && platform::IsFile(path)) {
       return &path;
     }
   }
@@ -107,12 +106,12 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
                                const std::optional<std::string>& pointInTimeText,
                                const std::vector<std::string>& disabledDatabases) {
   if (job.owner != nullptr) {
-    job.owner->SetProgressRange(0, static_cast<int>(databases.size()), 1);
+    job.owner->Range(0, static_cast<int>(databases.size()), 1);
   }
   SetCurrentRestoreJob(&job);
   if (pointInTimeText.has_value()) {
     for (const backup::DatabaseRecord& database : databases) {
-      if (!IsLogDatabase(SplitPath(database.path))) TouchDatabase(database.path);
+      if (!IsLogDatabase(platform::SplitPath(database.path))) TouchDatabase(job.services.notes, database.path);
     }
     return 0;
   }
@@ -122,32 +121,30 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
 notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
                                uint32_t& failingIndex) {
   failingIndex = 0;
-  notes::ArchivedLogCallback callback = [](uint32_t firstExtent, const std::string& requested) {
-    return ArchivedLogCallback(nullptr, firstExtent, requested);
+  notes::ArchivedLogCallback callback = [&job](uint32_t firstExtent, const std::string& requested) {
+    return ArchivedLogCallback(&job, firstExtent, requested);
   };
   notes::Status status = 0;
   {
     CRedirectStdout capture;
     capture.SetSink(&job.progress);
-    status = notes::Api().Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
+    status = job.services.notes.Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
   }
   if (status == notes::kLogFilesNotFound) {
     Say(job, "\r\nRECOVERY FAILED: All log files could not be found.\r\n");
   }
   if (status != 0) {
-    Say(job, "ERROR: " +
-                 notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF)) + "\r\n");
+    Say(job, "ERROR: " + notes::StatusTextOf(job.services.notes, status) + "\r\n");
   }
   return status;
 }
 
-notes::Status ArchivedLogCallback(void* /*context*/, uint32_t firstExtent,
-                                  const std::string& requestedPath) {
-  RestoreJob* job = CurrentRestoreJob();
+notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent, const std::string& requestedPath) {
+  RestoreJob* job = static_cast<RestoreJob*>(context);
   if (job == nullptr) return kNoExtentSupplied;
   std::vector<std::string> listing = ArchivedExtents(*job);
   Say(*job, "First archive needed is: " + ExtentStem(firstExtent) + "\r\n");
-  const std::string targetDirectory = SplitPath(requestedPath).driveAndDirectory();
+  const std::string targetDirectory = platform::SplitPath(requestedPath).driveAndDirectory();
   uint32_t copied = 0;
   for (;;) {
     std::string stem = ExtentStem(firstExtent + copied);

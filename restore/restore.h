@@ -13,33 +13,38 @@
 #include <vector>
 
 #include "backup/databases.h"
+#include "component/snapshot_entry.h"
+#include "core/observer.h"
 #include "core/progress.h"
+#include "core/services.h"
 #include "domino/server_info.h"
 #include "notes/notes.h"
-#include "snapshot/snapshot_entry.h"
 
 namespace omb::restore {
-
-// Control ids of the console's "Restore Status" dialog.
-constexpr int kProgressBarControl = 1045;
-constexpr int kPrintInfoControl = 1044;
 
 // The request of one restore run. The command line and the console fill
 // it; the remote client sends it over the wire, reserved values included.
 struct RestoreJob {
+  RestoreJob() = default;
+  explicit RestoreJob(const RunServices& runServices) : services(runServices) {}
+
   void* instance = nullptr;         // the program's module instance
   ProgressSink progress;            // every message of the restore goes here
-  StatusWindow* owner = nullptr;    // console status dialog; none on the command line
+  // Who watches the run's progress bar, wait cursor and end (the console's
+  // "Restore Status" dialog); none on the command line.
+  ProgressObserver* owner = nullptr;
   PartitionInfo server;             // the server to restore
   SnapshotEntry snapshot;           // the snapshot to restore
   uint8_t pointInTime = 0;          // 0 = UP TO THE MINUTE, 1 (any non-zero) = POINT IN TIME
   uint8_t reserved1 = 1;            // carried unchanged; never read here
   uint8_t reserved2 = 0;
   uint32_t reservedValue = 0;
+  RunServices services = DefaultRunServices();  // everything the run reaches outside itself
 };
 
-// The request of the restore that is running (it stays set after the run).
-// The archived-log callback finds its server and progress channel here.
+// The request of the restore that is running (it stays set after the run,
+// for whoever asks which restore ran last; the archived-log callback gets
+// its request through its context instead).
 RestoreJob* CurrentRestoreJob();
 void SetCurrentRestoreJob(RestoreJob* job);
 
@@ -87,7 +92,7 @@ notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
 // Called by the Notes recovery for archived extent firstExtent, to be placed
 // in the folder of requestedPath: copies it and every following archived
 // extent up to the first gap. 0 when at least one was copied, else 0xFFFF.
-// The job is the current restore request; context is not used.
+// context is the RestoreJob of the recovery (nullptr supplies nothing).
 notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent,
                                   const std::string& requestedPath);
 

@@ -1,13 +1,13 @@
 // The restore driver: log preparation, snapshot restore, change-information
 // apply, recovery and the closing banner.
-#include "backup/hint_files.h"
+#include "component/component.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
-#include "snapshot/component.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
 
 namespace omb::restore {
 
@@ -37,7 +37,7 @@ int RevertVolume(RestoreJob& job, std::string& errorText) {
   Say(job, "Restoring snapshot. Please wait...\r\n");
   std::u16string name = storage::ToUtf16(job.snapshot.name);
   if (name.size() > kMaxSnapshotNameChars) name.resize(kMaxSnapshotNameChars);
-  int result = snapshot::RestoreSnapshot(job.server.dataDisk.driveLetter, name, errorText);
+  int result = snapshot::RestoreSnapshot(job.services.storage, job.server.dataDisk.driveLetter, name, errorText);
   SetCurrentRestoreJob(&job);
   return result == 0 ? 0 : -1;
 }
@@ -82,7 +82,7 @@ int Recover(RestoreJob& job, std::string& errorText,
 }  // namespace
 
 int RestoreServer(RestoreJob& job, std::string& errorText) {
-  Say(job, "Start time is: " + FormatTimestamp() + "\r\n" + "Restoring snapshot: " +
+  Say(job, "Start time is: " + FormatTimestamp(job.services.clock) + "\r\n" + "Restoring snapshot: " +
                job.snapshot.name + "\r\n");
   std::string changeInfoDirectory;
   if (FindChangeInfoDirectory(job, errorText, changeInfoDirectory) != 0) return -1;
@@ -111,7 +111,7 @@ int RestoreServer(RestoreJob& job, std::string& errorText) {
 
   if (Recover(job, errorText, databases, disabled, copiedLogs) != 0) return -1;
   Say(job, "Recovery COMPLETE \r\n");
-  Say(job, "End time is: " + FormatTimestamp() + "\r\n" +
+  Say(job, "End time is: " + FormatTimestamp(job.services.clock) + "\r\n" +
                "\r\n\r\nSNAPSHOT RESTORE AND RECOVERY COMPLETE.\r\nRESTART DOMINO IMMEDIATELY\r\n");
   return 0;
 }

@@ -3,10 +3,8 @@
 #include <atomic>
 #include <exception>
 
-#include "backup/backup.h"
-#include "core/errors.h"
 #include "domino/locks.h"
-#include "platform/messagebox.h"
+#include "domino/notes_runtime.h"
 #include "reports/reports.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
@@ -30,32 +28,83 @@ std::vector<std::string> EventStrings(const RestoreJob& job) {
           job.server.serverName};
 }
 
-// Hands the run's progress text to the report store. A report folder that
-// cannot be read must not escape the engine; it is shown like the store's
-// own save failures.
-void SaveRunReport() {
-  std::string text = TakeProgressText();
-  try {
-    reports::SaveReport(kReportCategory, text);
-  } catch (const OMBError& error) {
-    platform::ShowMessageBox(error.message(), "Unable to save Restore report.",
-                             platform::MessageIcon::Error);
-  } catch (const std::exception& error) {
-    platform::ShowMessageBox(error.what(), "Unable to save Restore report.",
-                             platform::MessageIcon::Error);
-  }
+// Hands the run's progress text to the report saver, which shows a report
+// that cannot be saved through the run's message presenter.
+void SaveRunReport(const RestoreJob& job) {
+  reports::SaveRunReport(job.services, kReportCategory, TakeProgressText());
   ClearProgressText();
 }
 
-// The event entry of a run that could not start; the reason is its last string.
-void WriteRefusalEvent(const RestoreJob& job, const char* reason) {
+// The event entry of a failed run; the reason is its last string.
+void WriteFailureEvent(const RestoreJob& job, const std::string& reason) {
   std::vector<std::string> strings = EventStrings(job);
   strings.push_back(reason);
   ReportRunEvent(kEventInformation, kCategoryRestore, kEventRestoreFailed, strings);
 }
 
 void SetBusy(RestoreJob& job, bool busy) {
-  if (job.owner != nullptr) job.owner->SetBusyCursor(busy);
+  if (job.owner != nullptr) job.owner->Busy(busy);
+}
+
+// A run refused before anything was touched.
+int Refuse(RestoreJob& job, const char* reason, const std::string& message) {
+  WriteFailureEvent(job, reason);
+  Say(job, message);
+  return -1;
+}
+
+// The run once the lock is held and the runtime started: the driver, its
+// event entry and the report. Terminates the runtime on every way out.
+int RestoreWithRuntime(RestoreJob& job) {
+  NotesRuntimeScope runtime(job.services.notes);
+  SetBusy(job, true);
+  std::string errorText;
+  int result = RestoreServer(job, errorText);
+  if (result != 0) {
+    Say(job, errorText);
+    WriteFailureEvent(job, errorText);
+  } else {
+    ReportRunEvent(kEventInformation, kCategoryRestore, kEventRestoreDone, EventStrings(job));
+  }
+  SetBusy(job, false);
+  SaveRunReport(job);
+  return result;
+}
+
+int RunLocked(RestoreJob& job) {
+  RunLock lock = AcquireRunLock(job.progress);
+  if (!lock) {
+    Refuse(job, kLockHeld, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n");
+    SaveRunReport(job);
+    return -1;
+  }
+  // Reverting the data disk under a running server or client would corrupt
+  // the databases it holds open; refuse before anything is touched.
+  if (IsDominoRunning()) {
+    Refuse(job, kDominoRunning, std::string("ERROR: ") + kDominoRunning + "\r\n");
+    SaveRunReport(job);
+    return -1;
+  }
+  int status = StartNotesRuntime(job.services.notes, job.server.notesIniPath) & 0xFFFF;
+  if (status != 0) {
+    Refuse(job, kRuntimeFailed, std::string("ERROR: ") + kRuntimeFailed + "\r\n");
+    lock.reset();
+    SaveRunReport(job);
+    return status;
+  }
+  return RestoreWithRuntime(job);
+}
+
+// An unexpected exception (out of memory, a failing library) still ends the
+// run in the usual way: unwinding has terminated the runtime and released
+// the lock; the event entry and the report say what happened.
+int EndAfterException(RestoreJob& job, const std::string& what) {
+  const std::string text = "ERROR: " + what + "\r\nERROR: Restore aborted.\r\n";
+  Say(job, text);
+  WriteFailureEvent(job, text);
+  SetBusy(job, false);
+  SaveRunReport(job);
+  return -1;
 }
 
 }  // namespace
@@ -65,46 +114,15 @@ void SetCurrentRestoreJob(RestoreJob* job) { currentJob.store(job); }
 
 int RunRestore(RestoreJob& job) {
   ClearProgressText();
-  RunLock lock = AcquireRunLock(job.progress);
-  if (!lock) {
-    WriteRefusalEvent(job, kLockHeld);
-    Say(job, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n");
-    SaveRunReport();
-    return -1;
+  int result = -1;
+  try {
+    result = RunLocked(job);
+  } catch (const std::exception& error) {
+    result = EndAfterException(job, error.what());
+  } catch (...) {
+    result = EndAfterException(job, "Unknown error.");
   }
-  // Reverting the data disk under a running server or client would corrupt
-  // the databases it holds open; refuse before anything is touched.
-  if (IsDominoRunning()) {
-    WriteRefusalEvent(job, kDominoRunning);
-    Say(job, std::string("ERROR: ") + kDominoRunning + "\r\n");
-    SaveRunReport();
-    return -1;
-  }
-  int status = backup::StartNotesRuntime(job.server.notesIniPath) & 0xFFFF;
-  if (status != 0) {
-    WriteRefusalEvent(job, kRuntimeFailed);
-    Say(job, std::string("ERROR: ") + kRuntimeFailed + "\r\n");
-    lock.reset();
-    SaveRunReport();
-    return status;
-  }
-
-  SetBusy(job, true);
-  std::string errorText;
-  int result = RestoreServer(job, errorText);
-  std::vector<std::string> strings = EventStrings(job);
-  uint32_t eventId = kEventRestoreDone;
-  if (result != 0) {
-    Say(job, errorText);
-    strings.push_back(errorText);
-    eventId = kEventRestoreFailed;
-  }
-  ReportRunEvent(kEventInformation, kCategoryRestore, eventId, strings);
-
-  SetBusy(job, false);
-  SaveRunReport();
-  notes::Api().TermRuntime();
-  if (job.owner != nullptr) job.owner->EnableControl(kPrintInfoControl, true);
+  if (job.owner != nullptr) job.owner->Finished(result == 0);
   return result;
 }
 

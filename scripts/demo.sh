@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TESTS=OFF -DOMB_BENCH=OFF
+scripts/build.sh build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TEST_HOOKS=ON -DOMB_TESTS=OFF -DOMB_BENCH=OFF
 
 export OMB_MACHINE="$PWD/demo-machine"
 export OMB_CLOSE_DELAY=0

@@ -4,7 +4,7 @@ set -euo pipefail
 # The console: Qt 6 Widgets, PrintSupport and Test; Xvfb and the X client
 # library for its smoke test and screenshots; poppler-utils to read printed
 # PDF files back.
-packages=(cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev
+packages=(cmake g++ make libgtest-dev libgmock-dev googletest
           qt6-base-dev libx11-dev xvfb xauth poppler-utils fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do

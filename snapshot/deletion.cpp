@@ -4,18 +4,17 @@
 #include <memory>
 #include <optional>
 
-#include "backup/hint_files.h"
-#include "backup/log_archive.h"
-#include "core/errors.h"
+#include "component/component.h"
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
+#include "vault/log_archive.h"
 
 namespace omb::snapshot {
 
@@ -74,7 +73,7 @@ void FindLogHints(const std::string& folder, std::vector<SnapshotDirectory>& fou
   if (platform::ListDirectory(folder, entries) != 0) return;
   for (const platform::DirEntry& entry : entries) {
     if (entry.isDirectory) {
-      if (entry.name.empty() || entry.name[0] != '.') FindLogHints(JoinPath(folder, entry.name), found);
+      if (entry.name.empty() || entry.name[0] != '.') FindLogHints(platform::JoinPath(folder, entry.name), found);
       continue;
     }
     if (!platform::EqualsNoCase(entry.name, "log_hint")) continue;
@@ -82,7 +81,7 @@ void FindLogHints(const std::string& folder, std::vector<SnapshotDirectory>& fou
     directory.directory = WithTrailingBackslash(folder);
     // An unreadable log_hint tells nothing about the logs its snapshot needs.
     if (backup::ReadLogHint(folder, directory.firstLog, directory.series, directory.hintPath) != 0) continue;
-    directory.hintPath = JoinPath(folder, entry.name);
+    directory.hintPath = platform::JoinPath(folder, entry.name);
     found.push_back(directory);
   }
 }
@@ -129,8 +128,8 @@ struct DeletionRun {
   int deleted = 0;
 };
 
-bool OpenInterface(ProgressSink& out, std::unique_ptr<storage::SnapshotInterface>& snapshots) {
-  storage::Component& component = storage::CurrentComponent();
+bool OpenInterface(storage::Component& component, ProgressSink& out,
+                   std::unique_ptr<storage::SnapshotInterface>& snapshots) {
   storage::HRESULT hr = component.GetSnapshotFactory();
   if (!storage::Failed(hr)) hr = component.CreateSnapshotInterface(snapshots);
   if (!storage::Failed(hr) && snapshots) return true;
@@ -185,23 +184,16 @@ bool DeleteOne(DeletionRun& run, storage::SnapshotInterface& snapshots, const st
   return RemoveChangeInfo(run, name);
 }
 
-void SaveDeletionReport(PartitionInfo& server, const std::string& report) {
-  try {
-    reports::SaveReport("Delete Snapshot", report);
-  } catch (const OMBError& error) {
-    Emit(server.progress, "WARNING: The Delete Snapshot report could not be saved: " + error.message() + "\r\n");
-  }
-}
-
 }  // namespace
 
-int DeleteExcessSnapshots(PartitionInfo& server, char driveLetter, int keepCount, int& deleted) {
+int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, char driveLetter, int keepCount,
+                          int& deleted) {
   DeletionRun run{server, driveLetter, ServerSnapshotDirectories(server), "", 0};
   deleted = 0;
   Emit(server.progress, "Preparing to delete snapshots in excess of " + std::to_string(keepCount) + "\r\n");
 
   std::unique_ptr<storage::SnapshotInterface> snapshots;
-  if (!OpenInterface(server.progress, snapshots)) return -1;
+  if (!OpenInterface(services.storage, server.progress, snapshots)) return -1;
   std::vector<storage::SnapshotRecord> records;
   const storage::HRESULT hr = snapshots->EnumSnapShots(DriveString(driveLetter), records);
   if (storage::Failed(hr)) {
@@ -214,7 +206,7 @@ int DeleteExcessSnapshots(PartitionInfo& server, char driveLetter, int keepCount
     return 0;
   }
 
-  run.report = FormatTimestamp() + "  Deletion Report\r\n\r\n";
+  run.report = FormatTimestamp(services.clock) + "  Deletion Report\r\n\r\n";
   const std::vector<std::u16string> candidates = Candidates(server, records);
   const size_t kept = static_cast<size_t>(std::clamp(keepCount, 0, kMaxKept));
   for (size_t position = kept; position < candidates.size(); ++position) {
@@ -224,7 +216,7 @@ int DeleteExcessSnapshots(PartitionInfo& server, char driveLetter, int keepCount
   }
   snapshots.reset();
   run.report += "\r\n\r\nDeleted " + std::to_string(run.deleted) + " snapshots.";
-  SaveDeletionReport(server, run.report);
+  reports::SaveRunReport(services, "Delete Snapshot", run.report);
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/services.h"
 #include "domino/server_info.h"
 
 namespace omb::snapshot {
@@ -17,8 +18,10 @@ struct SnapshotDirectory {
   std::string series;     // line 2 of log_hint
 };
 
-// 0 or -1; deleted counts every snapshot whose deletion was requested and done.
-int DeleteExcessSnapshots(PartitionInfo& server, char driveLetter, int keepCount, int& deleted);
+// 0 or -1; deleted counts every snapshot whose deletion was requested and
+// done. The deletion report is saved with the run's services.
+int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, char driveLetter, int keepCount,
+                          int& deleted);
 
 // Moves each archived log of a snapshot directory that a newer snapshot of
 // the list needs into that snapshot's logs folder. Always 0.

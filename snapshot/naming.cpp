@@ -4,15 +4,16 @@
 #include <memory>
 #include <vector>
 
-#include "backup/hint_files.h"
+#include "component/component.h"
 #include "core/progress.h"
 #include "domino/discovery.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
-#include "snapshot/component.h"
+#include "platform/text.h"
 #include "storage/storage.h"
+#include "vault/hint_files.h"
 
 namespace omb::snapshot {
 
@@ -41,7 +42,7 @@ int LeadingNumber(const std::string& text) {
 // Splits a field group ("4-7-2003") into exactly three numbers.
 void ThreeNumbers(const std::string& text, const std::string& separator, int& a, int& b, int& c) {
   std::vector<std::string> pieces;
-  SplitText(text, separator, pieces);
+  platform::SplitText(text, separator, pieces);
   a = pieces.size() > 0 ? LeadingNumber(pieces[0]) : 0;
   b = pieces.size() > 1 ? LeadingNumber(pieces[1]) : 0;
   c = pieces.size() > 2 ? LeadingNumber(pieces[2]) : 0;
@@ -60,8 +61,8 @@ bool IsValidTime(const platform::SystemTime& t) {
 }
 
 // The snapshot class factory and interface with the rotation's failure texts.
-bool OpenInterface(ProgressSink& out, std::unique_ptr<storage::SnapshotInterface>& snapshots) {
-  storage::Component& component = storage::CurrentComponent();
+bool OpenInterface(storage::Component& component, ProgressSink& out,
+                   std::unique_ptr<storage::SnapshotInterface>& snapshots) {
   if (storage::Failed(component.GetSnapshotFactory())) {
     Emit(out, "ERROR: Create Snapshot COM component FAILED\r\n");
     return false;
@@ -109,13 +110,13 @@ bool CheckVolumeLimits(PartitionInfo& server, int count, bool deleteExcess) {
   return true;
 }
 
-bool LoadHintList(PartitionInfo& server, std::string& hintPath) {
+bool LoadHintList(storage::Component& component, PartitionInfo& server, std::string& hintPath) {
   if (GetHintPath(server, hintPath) != 0) {
     Emit(server.progress,
          "Could not obtain snapshot hint filename (probably due to invalid Vaultinfo directory.\r\n");
     return false;
   }
-  LoadSnapshotList(server);
+  LoadSnapshotList(server, component);
   if (!platform::IsFile(hintPath)) {
     Emit(server.progress, "Could not read\\create Snapshot hint file:" + hintPath + "\r\n");
     return false;
@@ -195,7 +196,7 @@ bool BelongsToServer(const std::string& prefix, const std::string& name) {
 
 uint64_t ParseTimeDateSuffix(const std::string& suffix) {
   std::vector<std::string> halves;
-  SplitText(suffix, "_", halves);
+  platform::SplitText(suffix, "_", halves);
   platform::SystemTime t;
   ThreeNumbers(halves.size() > 0 ? halves[0] : "", "-", t.month, t.day, t.year);
   ThreeNumbers(halves.size() > 1 ? halves[1] : "", ".", t.hour, t.minute, t.second);
@@ -205,10 +206,11 @@ uint64_t ParseTimeDateSuffix(const std::string& suffix) {
   return platform::SystemTimeToFileTime(t);
 }
 
-int RotateRecent(char driveLetter, PartitionInfo& server, bool deleteExcess, std::u16string& timeDateName) {
+int RotateRecent(storage::Component& component, char driveLetter, PartitionInfo& server, bool deleteExcess,
+                 std::u16string& timeDateName) {
   timeDateName.clear();
   std::unique_ptr<storage::SnapshotInterface> snapshots;
-  if (!OpenInterface(server.progress, snapshots)) return -1;
+  if (!OpenInterface(component, server.progress, snapshots)) return -1;
   const std::u16string recent = RecentName(server);
   std::string recentDirectory;
   if (!PrepareRecentDirectory(server, FromUtf16(recent), recentDirectory)) return -1;
@@ -218,7 +220,7 @@ int RotateRecent(char driveLetter, PartitionInfo& server, bool deleteExcess, std
   if (!Enumerate(server.progress, *snapshots, driveLetter, records)) return -1;
   if (!CheckVolumeLimits(server, static_cast<int>(records.size()), deleteExcess)) return -1;
   std::string hintPath;
-  if (!LoadHintList(server, hintPath)) return -1;
+  if (!LoadHintList(component, server, hintPath)) return -1;
 
   const std::string recentText = FromUtf16(recent);
   for (const storage::SnapshotRecord& record : records) {
@@ -232,9 +234,9 @@ int RotateRecent(char driveLetter, PartitionInfo& server, bool deleteExcess, std
   return 0;
 }
 
-int RecordRecentTime(char driveLetter, PartitionInfo& server) {
+int RecordRecentTime(storage::Component& component, char driveLetter, PartitionInfo& server) {
   std::unique_ptr<storage::SnapshotInterface> snapshots;
-  if (!OpenInterface(server.progress, snapshots)) return -1;
+  if (!OpenInterface(component, server.progress, snapshots)) return -1;
   const std::string recent = FromUtf16(RecentName(server));
   std::string directory;
   if (GetServerVaultinfoDir(server, recent, directory) != 0 || DirectoryExists(directory) != 0) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "domino/server_info.h"
+#include "storage/storage.h"
 
 namespace omb::snapshot {
 
@@ -24,11 +25,11 @@ uint64_t ParseTimeDateSuffix(const std::string& suffix);
 // change-info directory; enforces the 31 and 30 snapshot rules. Writes
 // through server.progress. timeDateName is empty when no recent snapshot
 // existed. 0 or -1.
-int RotateRecent(char driveLetter, PartitionInfo& server, bool deleteExcess,
+int RotateRecent(storage::Component& component, char driveLetter, PartitionInfo& server, bool deleteExcess,
                  std::u16string& timeDateName);
 
 // Writes snapshot_time_date of the recent snapshot. 0 once the enumeration
 // succeeded, -1 otherwise.
-int RecordRecentTime(char driveLetter, PartitionInfo& server);
+int RecordRecentTime(storage::Component& component, char driveLetter, PartitionInfo& server);
 
 }  // namespace omb::snapshot

@@ -2,7 +2,6 @@
 // volume stores, with the failure hooks applied at every method.
 #include "storage/filer.h"
 
-#include <atomic>
 #include <cctype>
 #include <map>
 
@@ -135,16 +134,11 @@ class Filer : public Component {
   }
 };
 
-std::atomic<Component*> installed{nullptr};
-
 }  // namespace
 
 Component& CurrentComponent() {
   static Filer builtIn;
-  Component* component = installed.load();
-  return component ? *component : builtIn;
+  return builtIn;
 }
-
-Component* SetStorageComponent(Component* component) { return installed.exchange(component); }
 
 }  // namespace omb::storage

@@ -6,7 +6,8 @@
 // snapshot of a volume copies every disk of the volume into
 // storage/<filer>/<volume>/.snapshot/<name>/ (reflinks where possible).
 //
-// Test hooks read from the environment of the process that uses it:
+// Test hooks read from the environment of the process that uses it (only
+// in builds with OMB_TEST_HOOKS):
 //   OMB_STORAGE_FAIL=Method:HRESULT[,Method:HRESULT...]  fail named methods
 //   OMB_STORAGE_PRE_SNAPSHOT=command  run just before a volume is copied
 #include <string>

@@ -2,8 +2,8 @@
 // The storage maker's snapshot component: virtual disks and snapshots of
 // the volumes behind them. Methods answer HRESULTs; names cross this
 // boundary as UTF-16. The built-in implementation (storage/filer.h) keeps
-// its state in $OMB_MACHINE/storage; tests install fakes with
-// SetStorageComponent, or fail methods with OMB_STORAGE_FAIL.
+// its state in $OMB_MACHINE/storage; tests hand fakes to the runs, or fail
+// the built-in one's methods with OMB_STORAGE_FAIL.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,10 +67,9 @@ class Component {
   virtual HRESULT CreateDiskInterface(std::unique_ptr<DiskInterface>& out) = 0;
 };
 
-// The component of this process: the installed one, or the built-in filer.
+// The built-in filer of this process, the storage component of the default
+// run services; a run that is given another one never reaches this.
 Component& CurrentComponent();
-// Installs a component (not owned); nullptr restores the built-in one.
-Component* SetStorageComponent(Component* component);
 
 std::u16string ToUtf16(const std::string& text);
 std::string FromUtf16(const std::u16string& text);

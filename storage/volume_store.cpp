@@ -54,6 +54,14 @@ class VolumeLock {
   int fd_ = -1;
 };
 
+// "." + name + suffix, built by appending: GCC 12 warns falsely
+// (-Wrestrict) on "." + text at -O3.
+std::string Hidden(const fs::path& name, const std::string& suffix) {
+  std::string hidden = ".";
+  hidden.append(name.filename().string()).append(suffix);
+  return hidden;
+}
+
 // A unique hidden name for work folders of this process.
 std::string WorkName(const std::string& purpose) {
   static std::atomic<unsigned> counter{0};
@@ -99,7 +107,7 @@ fs::path DriveContents(char driveLetter) {
 
 // Removes work folders that a crashed restore left beside the drive.
 void RemoveStaleRestores(const fs::path& target) {
-  std::string prefix = "." + target.filename().string() + ".omb-";
+  std::string prefix = Hidden(target, ".omb-");
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(target.parent_path(), error)) {
     if (entry.path().filename().string().rfind(prefix, 0) == 0) RemoveTree(entry.path());
@@ -181,7 +189,7 @@ int SwapIntoPlace(const fs::path& fresh, const fs::path& target, fs::path& displ
     return 0;
   }
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  fs::path old = target.parent_path() / ("." + target.filename().string() + WorkName("old"));
+  fs::path old = target.parent_path() / Hidden(target, WorkName("old"));
   if (::rename(target.c_str(), old.c_str()) != 0) return errno;
   if (::rename(fresh.c_str(), target.c_str()) != 0) {
     int failure = errno;
@@ -310,7 +318,7 @@ HRESULT VolumeStore::Restore(const std::string& name) {
   fs::create_directories(target.parent_path(), error);
   RemoveStaleRestores(target);
   EmptyTrash(TrashFolder(disk_));
-  fs::path fresh = target.parent_path() / ("." + target.filename().string() + WorkName("restore"));
+  fs::path fresh = target.parent_path() / Hidden(target, WorkName("restore"));
   CopyOptions options;
   options.dropSourceCache = true;
   CopyReport report = CopyTree(copy, fresh, options);

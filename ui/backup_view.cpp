@@ -146,7 +146,7 @@ void BackupView::StartBackup() {
   }
   {
     StatusDialog dialog(StatusKind::Backup,
-                        BackupRun(model_.operations(), model_.Servers(), choice), services_,
+                        BackupRun(model_.operations(), model_.runServices(), model_.Servers(), choice), services_,
                         this);
     dialog.exec();
   }

@@ -44,7 +44,7 @@ void FinishBackupWizard(ConsoleModel& model, ConsoleServices& services,
                         const BackupWizardChoices& choices) {
   BackupChoice choice{choices.deleteExcess, choices.deleteExcess ? choices.keepCount : 0};
   if (choices.runNow) {
-    StatusDialog dialog(StatusKind::Backup, BackupRun(model.operations(), model.Servers(), choice),
+    StatusDialog dialog(StatusKind::Backup, BackupRun(model.operations(), model.runServices(), model.Servers(), choice),
                         services, nullptr);
     dialog.exec();
     model.MarkServersStale();

@@ -5,8 +5,9 @@
 namespace omb::ui {
 
 ConsoleApplication::ConsoleApplication(ops::Operations& local, ConsoleServices& services,
-                                       const StartupSteps& steps)
-    : Application(steps), services_(services), model_(local) {
+                                       const StartupSteps& steps, RemoteConnector connector,
+                                       const RunServices& runs)
+    : Application(steps, std::move(connector)), services_(services), model_(local, runs) {
   AddObserver(&ConsoleApplication::NotifyWindow, this);
 }
 

@@ -20,8 +20,11 @@ class ConsoleApplication : public Application, public ConsoleConnector {
 
   // local: the operations of this machine; services: the console's seams
   // (both outlive the application).
+  // connector: the remote client's (empty: no other machine answers);
+  // runs: what the console's runs work through.
   ConsoleApplication(ops::Operations& local, ConsoleServices& services,
-                     const StartupSteps& steps = {});
+                     const StartupSteps& steps = {}, RemoteConnector connector = {},
+                     const RunServices& runs = DefaultRunServices());
   ~ConsoleApplication() override;
 
   // Creates and shows the main window and runs the event loop until it

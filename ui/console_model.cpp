@@ -10,7 +10,8 @@ constexpr size_t kRecentHostCount = 5;
 
 }  // namespace
 
-ConsoleModel::ConsoleModel(ops::Operations& local) : local_(local), reports_(&local.Reports()) {}
+ConsoleModel::ConsoleModel(ops::Operations& local, const RunServices& runs)
+    : local_(local), runs_(runs), reports_(&local.Reports()) {}
 
 void ConsoleModel::SetRemote(ops::Operations* remote) {
   remote_ = remote;

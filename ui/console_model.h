@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "domino/server_info.h"
+#include "core/services.h"
 #include "operations/operations.h"
 #include "reports/report_store.h"
 
@@ -14,7 +15,8 @@ namespace omb::ui {
 class ConsoleModel {
  public:
   // local: the operations on this machine, used while not connected.
-  explicit ConsoleModel(ops::Operations& local);
+  // runs: the services every run of the console works through.
+  ConsoleModel(ops::Operations& local, const RunServices& runs);
 
   ops::Operations& operations() { return remote_ ? *remote_ : local_; }
   // The operations of another machine (nullptr: this machine again); the
@@ -24,6 +26,7 @@ class ConsoleModel {
   std::string host() const { return remote_ ? remote_->Host() : std::string(); }
 
   reports::ReportStore& reports() { return reports_; }
+  const RunServices& runServices() const { return runs_; }
 
   // The shared server list, listed again through the current operations
   // when it is not current. The result of the last listing is kept.
@@ -41,6 +44,7 @@ class ConsoleModel {
 
  private:
   ops::Operations& local_;
+  RunServices runs_;
   ops::Operations* remote_ = nullptr;
   reports::ReportStore reports_;
   ServerList servers_;

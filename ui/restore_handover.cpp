@@ -20,7 +20,7 @@ bool HandOverRestore(ConsoleModel& model, ConsoleServices& services, QWidget* ow
     return false;
   }
   StatusDialog dialog(StatusKind::Restore,
-                      RestoreRun(model.operations(), server, snapshot, pointInTime), services,
+                      RestoreRun(model.operations(), model.runServices(), server, snapshot, pointInTime), services,
                       owner);
   dialog.exec();
   return true;

@@ -15,11 +15,12 @@ struct BackupChoice {
 };
 
 // The backup of every selected server of the list.
-StatusDialog::Run BackupRun(ops::Operations& operations, const ServerList& servers,
-                            BackupChoice choice);
+StatusDialog::Run BackupRun(ops::Operations& operations, const RunServices& services,
+                            const ServerList& servers, BackupChoice choice);
 
 // The restore of one snapshot of one server, by RestoreWorker.
-StatusDialog::Run RestoreRun(ops::Operations& operations, const PartitionInfo& server,
-                             const SnapshotEntry& snapshot, bool pointInTime);
+StatusDialog::Run RestoreRun(ops::Operations& operations, const RunServices& services,
+                             const PartitionInfo& server, const SnapshotEntry& snapshot,
+                             bool pointInTime);
 
 }  // namespace omb::ui

@@ -232,17 +232,17 @@ class TimingNotes : public omb::notes::NotesApi {
 };
 
 // Keeps the progress text and when each piece arrived.
-class CollectingWindow : public omb::StatusWindow {
+class CollectingWindow : public omb::ProgressObserver {
  public:
-  void AppendText(int, std::string_view text) override {
+  void Text(std::string_view text) override {
     text_ += text;
     pieces_.emplace_back(Clock::now(), std::string(text));
   }
-  void SetProgressRange(int, int, int) override {}
-  void StepProgress() override {}
-  void SetProgressPosition(int) override {}
-  void EnableControl(int, bool) override {}
-  void SetBusyCursor(bool) override {}
+  void Range(int, int, int) override {}
+  void Step() override {}
+  void Position(int) override {}
+  void Busy(bool) override {}
+  void Finished(bool) override {}
   const std::string& text() const { return text_; }
 
   // The progress lines after which the run spent more than `seconds`.
@@ -413,16 +413,15 @@ int main() {
   double buildSeconds = Seconds(Clock::now() - buildStart);
 
   TimingNotes timing(runtime);
-  omb::notes::SetNotesApi(&timing);
   CollectingWindow window;
-  omb::backup::BackupJob job;
+  const omb::RunServices process = omb::DefaultRunServices();
+  omb::backup::BackupJob job({timing, process.storage, process.clock, process.messages});
   job.servers.servers = {BenchServer()};
   job.output.window = &window;
   Clock::time_point backupStart = Clock::now();
   int result = omb::backup::RunBackup(job);
   Clock::time_point backupEnd = Clock::now();
   double backupSeconds = Seconds(backupEnd - backupStart);
-  omb::notes::SetNotesApi(nullptr);
   if (result != 0) Fail("the backup failed:\n" + window.text());
 
   fs::path recent = omb::platform::HostPath(kVault + "\\Bench\\dominosnap__BENCH__BENCH__recent");

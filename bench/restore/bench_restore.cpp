@@ -41,16 +41,14 @@ const char* const kDominosim = "dominosim";
 #endif
 
 // Records when each progress line was emitted.
-class TimingWindow : public omb::StatusWindow {
+class TimingWindow : public omb::ProgressObserver {
  public:
-  void AppendText(int, std::string_view text) override {
-    lines.emplace_back(Clock::now(), std::string(text));
-  }
-  void SetProgressRange(int, int, int) override {}
-  void StepProgress() override {}
-  void SetProgressPosition(int) override {}
-  void EnableControl(int, bool) override {}
-  void SetBusyCursor(bool) override {}
+  void Text(std::string_view text) override { lines.emplace_back(Clock::now(), std::string(text)); }
+  void Range(int, int, int) override {}
+  void Step() override {}
+  void Position(int) override {}
+  void Busy(bool) override {}
+  void Finished(bool) override {}
 
   // Time of the first line containing the marker.
   int Count(const std::string& marker) const {
@@ -145,14 +143,14 @@ bool Same(const std::map<std::string, omb::notes::DbSummary>& a,
 
 omb::PartitionInfo FindServer() {
   omb::ServerList list;
-  omb::DiscoverServers(list);
+  omb::DiscoverServers(list, omb::DefaultRunServices());
   if (list.servers.empty()) Fail("discovery found no server");
   return list.servers.front();
 }
 
 void Backup(Clock::duration& spent) {
   omb::backup::BackupJob job;
-  omb::DiscoverServers(job.servers);
+  omb::DiscoverServers(job.servers, job.services);
   for (omb::PartitionInfo& server : job.servers.servers) server.selected = true;
   Clock::time_point start = Clock::now();
   if (omb::backup::RunBackup(job) != 0) Fail("backup failed");
@@ -178,12 +176,12 @@ int main() {
   Clock::duration backupTime{};
   Backup(backupTime);
   WriteChanges(server.notesIniPath, kChanges / kDatabases / 2, 0);
-  omb::LoadSnapshotList(server);
+  omb::LoadSnapshotList(server, omb::storage::CurrentComponent());
   if (server.snapshots.empty()) Fail("no snapshot after the first backup");
   omb::SnapshotEntry restored = server.snapshots.back();
   Backup(backupTime);
   WriteChanges(server.notesIniPath, kChanges / kDatabases / 2, 1);
-  omb::LoadSnapshotList(server);
+  omb::LoadSnapshotList(server, omb::storage::CurrentComponent());
   for (const omb::SnapshotEntry& entry : server.snapshots) {
     if (entry.component.creationTime == restored.component.creationTime) restored = entry;
   }

@@ -5,7 +5,7 @@
 
 #include "backup/databases.h"
 #include "platform/files.h"
-#include "tests/backup/backup_fixture.h"
+#include "tests/support/notes_machine_test.h"
 
 namespace omb::backup {
 namespace {
@@ -41,7 +41,7 @@ class DatabasesTest : public test::NotesMachineTest {
   // Enumerates and starts backup mode; the start must succeed.
   std::vector<DatabaseRecord> StartAll() {
     std::vector<DatabaseRecord> list = Enumerate();
-    EXPECT_EQ(StartBackup(out_, list, disabled_), 0);
+    EXPECT_EQ(StartBackup(*notes_, out_, list, disabled_), 0);
     return list;
   }
 
@@ -57,8 +57,8 @@ class DatabasesTest : public test::NotesMachineTest {
 TEST_F(DatabasesTest, EmptyDataDirectoryGivesEmptyListAndBackupModeIsNoOp) {
   std::vector<DatabaseRecord> list = Enumerate();
   EXPECT_TRUE(list.empty());
-  EXPECT_EQ(StartBackup(out_, list, disabled_), 0);
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), 0);
+  EXPECT_EQ(StartBackup(*notes_, out_, list, disabled_), 0);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), 0);
   EXPECT_EQ(notes_->TotalCalls(), 0);
   EXPECT_FALSE(std::filesystem::exists(Host(kChangeDir)));
 }
@@ -122,7 +122,7 @@ TEST_F(DatabasesTest, TwentyUnloggedDatabasesGiveNineteenWarningsAndEntries) {
   EXPECT_EQ(disabled_.front(), list[0].path);
   EXPECT_EQ(disabled_.back(), list[18].path);
   EXPECT_EQ(notes_->DatabasesInBackup(), 20);
-  ReleaseAll(list);
+  ReleaseAll(*notes_, list);
 }
 
 TEST_F(DatabasesTest, StartRecordsLogInformation) {
@@ -135,7 +135,7 @@ TEST_F(DatabasesTest, StartRecordsLogInformation) {
   EXPECT_EQ(list[0].logExtent, 42u);
   EXPECT_EQ(list[0].logId, notes_->logId());
   EXPECT_TRUE(disabled_.empty());
-  ReleaseAll(list);
+  ReleaseAll(*notes_, list);
 }
 
 TEST_F(DatabasesTest, OpenFailureHalfwayLeavesEarlierOnesForTheCallerToRelease) {
@@ -143,7 +143,7 @@ TEST_F(DatabasesTest, OpenFailureHalfwayLeavesEarlierOnesForTheCallerToRelease) 
   notes_->FailCall(NotesMethod::OpenDb, 2, test::kFakeNotFound);
   std::vector<DatabaseRecord> list = Enumerate();
 
-  EXPECT_NE(StartBackup(out_, list, disabled_), 0);
+  EXPECT_NE(StartBackup(*notes_, out_, list, disabled_), 0);
   EXPECT_EQ(out_.accumulated, "ERROR: Cannot open database: " + Db("b.nsf") + "\r\n" +
                                   "Domino Reports: File does not exist\r\nAborting backup of all databases.\r\n");
   EXPECT_TRUE(list[0].inBackup);
@@ -151,7 +151,7 @@ TEST_F(DatabasesTest, OpenFailureHalfwayLeavesEarlierOnesForTheCallerToRelease) 
   EXPECT_FALSE(list[2].inBackup);
   EXPECT_EQ(notes_->DatabasesInBackup(), 1);
 
-  EXPECT_EQ(ReleaseAll(list), 0);
+  EXPECT_EQ(ReleaseAll(*notes_, list), 0);
   EXPECT_EQ(notes_->DatabasesInBackup(), 0);
   EXPECT_EQ(notes_->OpenDatabaseHandles(), 0);
   EXPECT_EQ(notes_->FindDatabase(Db("a.nsf"))->endFlags, std::vector<uint32_t>{notes::kBackupEndAbort});
@@ -161,7 +161,7 @@ TEST_F(DatabasesTest, LogInformationFailureClosesTheDatabase) {
   notes_->AddDatabase(Db("a.nsf"));
   notes_->FailCall(NotesMethod::GetDbLogInfo, 1, 4321);
   std::vector<DatabaseRecord> list = Enumerate();
-  EXPECT_NE(StartBackup(out_, list, disabled_), 0);
+  EXPECT_NE(StartBackup(*notes_, out_, list, disabled_), 0);
   EXPECT_EQ(out_.accumulated,
             "ERROR: Could not obtain log information for " + Db("a.nsf") + " \r\nFake Notes status 4321\r\n");
   EXPECT_FALSE(list[0].inBackup);
@@ -173,7 +173,7 @@ TEST_F(DatabasesTest, BackupStartFailureClosesTheDatabase) {
   // The top two bits of a status are flags: the text is that of the rest.
   notes_->FailCall(NotesMethod::BackupStart, 1, 0xC000 | 4321);
   std::vector<DatabaseRecord> list = Enumerate();
-  EXPECT_NE(StartBackup(out_, list, disabled_), 0);
+  EXPECT_NE(StartBackup(*notes_, out_, list, disabled_), 0);
   EXPECT_EQ(out_.accumulated, "ERROR: Cannot place database : " + Db("a.nsf") +
                                   " in backup mode.\r\nFake Notes status 4321\r\n"
                                   "Please restart your computer and try again.\r\n");
@@ -190,7 +190,7 @@ TEST_F(DatabasesTest, ChangeInfoFileHoldsSizeWordsThenTheBytesAcrossManyChunks) 
   std::vector<DatabaseRecord> list = StartAll();
   notes_->WriteDocument(Db("mail\\a.nsf"), "written during the snapshot");
 
-  ASSERT_EQ(StopBackupAndSave(out_, list, kChangeDir), 0);
+  ASSERT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), 0);
   const std::string& changeInfo = db.lastChangeInfo;
   ASSERT_EQ(changeInfo.size(), 100000u + 27u);
   EXPECT_EQ(changeInfo.substr(0, 27), "written during the snapshot");
@@ -205,14 +205,14 @@ TEST_F(DatabasesTest, ChangeInfoFileHoldsSizeWordsThenTheBytesAcrossManyChunks) 
 TEST_F(DatabasesTest, ZeroByteChangeInfoGivesAnEightByteFile) {
   notes_->AddDatabase(Db("a.nsf"));
   std::vector<DatabaseRecord> list = StartAll();
-  ASSERT_EQ(StopBackupAndSave(out_, list, kChangeDir), 0);
+  ASSERT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), 0);
   EXPECT_EQ(ChangeFile("a.nsf"), std::string(8, '\0'));
 }
 
 TEST_F(DatabasesTest, SubDirectoryDatabaseGetsItsChangeFileUnderTheSamePath) {
   notes_->AddDatabase(Db("mail\\users\\b.NSF")).changeInfoFiller = 10;
   std::vector<DatabaseRecord> list = StartAll();
-  ASSERT_EQ(StopBackupAndSave(out_, list, kChangeDir), 0);
+  ASSERT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), 0);
   EXPECT_TRUE(std::filesystem::is_regular_file(
       Host(std::string(kChangeDir) + "\\Lotus\\Domino\\Data\\mail\\users\\b.nsf.dat")));
 }
@@ -221,7 +221,7 @@ TEST_F(DatabasesTest, ExistingLongerChangeFileIsTruncated) {
   notes_->AddDatabase(Db("a.nsf")).changeInfoFiller = 4;
   WriteHostFile(Host(ChangeInfoFilePath(kChangeDir, Db("a.nsf"))), std::string(1000, 'z'));
   std::vector<DatabaseRecord> list = StartAll();
-  ASSERT_EQ(StopBackupAndSave(out_, list, kChangeDir), 0);
+  ASSERT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), 0);
   EXPECT_EQ(ChangeFile("a.nsf").size(), 12u);
 }
 
@@ -230,7 +230,7 @@ TEST_F(DatabasesTest, StopFailureAbortsThatDatabaseAndLeavesLaterOnesMarked) {
   std::vector<DatabaseRecord> list = StartAll();
   notes_->FailCall(NotesMethod::BackupStop, 2, 4321);
 
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), -1);
   EXPECT_EQ(out_.accumulated, "ERROR: Cannot stop backupmode of  database : " + Db("b.nsf") +
                                   ".\r\nFake Notes status 4321\r\n");
   EXPECT_EQ(notes_->FindDatabase(Db("a.nsf"))->endFlags, std::vector<uint32_t>{notes::kBackupEndNormal});
@@ -238,7 +238,7 @@ TEST_F(DatabasesTest, StopFailureAbortsThatDatabaseAndLeavesLaterOnesMarked) {
   EXPECT_FALSE(list[1].inBackup);
   EXPECT_TRUE(list[2].inBackup);
 
-  ReleaseAll(list);
+  ReleaseAll(*notes_, list);
   EXPECT_EQ(notes_->DatabasesInBackup(), 0);
   EXPECT_EQ(notes_->OpenDatabaseHandles(), 0);
   EXPECT_EQ(notes_->FindDatabase(Db("c.nsf"))->endFlags, std::vector<uint32_t>{notes::kBackupEndAbort});
@@ -248,7 +248,7 @@ TEST_F(DatabasesTest, SizeQueryFailureIsReported) {
   notes_->AddDatabase(Db("a.nsf"));
   std::vector<DatabaseRecord> list = StartAll();
   notes_->FailCall(NotesMethod::GetChangeInfoSize, 1, 4321);
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), -1);
   EXPECT_EQ(out_.accumulated, "ERROR: Cannot get changeinfo size of database : " + Db("a.nsf") +
                                   ".\r\nFake Notes status 4321\r\n");
   EXPECT_EQ(notes_->DatabasesInBackup(), 0);
@@ -260,7 +260,7 @@ TEST_F(DatabasesTest, ReadFailureMidwayRemovesTheTornFile) {
   notes_->FailCall(NotesMethod::ReadChangeInfo, 2, 4321);
   std::string file = ChangeInfoFilePath(kChangeDir, Db("a.nsf"));
 
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), -1);
   EXPECT_EQ(out_.accumulated,
             "ERROR: Getting change information (Notes API) failed (while writing to " + file + ").\r\n\r\n");
   EXPECT_FALSE(std::filesystem::exists(Host(file)));
@@ -275,7 +275,7 @@ TEST_F(DatabasesTest, UnopenableChangeFileNamesTheErrnoAndThePath) {
   std::string directory = "Z:\\vaultinfo\\snap";
   std::string file = ChangeInfoFilePath(directory, Db("a.nsf"));
 
-  EXPECT_EQ(StopBackupAndSave(out_, list, directory), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, directory), -1);
   EXPECT_EQ(out_.accumulated, "ERROR: (ENOENT) File or path not found\r\n"
                               "ERROR: Cannot open changeinfo file : " + file + "\r\n" +
                               "Most likely due to failure to rename the recent " + file + ".\r\n" +
@@ -289,7 +289,7 @@ TEST_F(DatabasesTest, UnlistedErrnoGivesOnlyThePathLines) {
   std::string file = ChangeInfoFilePath(kChangeDir, Db("a.nsf"));
   std::filesystem::create_directories(Host(file));  // a folder where the file belongs
 
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), -1);
   EXPECT_EQ(out_.accumulated.rfind("ERROR: Cannot open changeinfo file : " + file + "\r\n", 0), 0u);
 }
 
@@ -298,7 +298,7 @@ TEST_F(DatabasesTest, RefusedNormalEndIsAFailureAndLeavesNoDatabaseInBackup) {
   std::vector<DatabaseRecord> list = StartAll();
   notes_->FailCall(NotesMethod::BackupEnd, 1, 4321);
 
-  EXPECT_EQ(StopBackupAndSave(out_, list, kChangeDir), -1);
+  EXPECT_EQ(StopBackupAndSave(*notes_, out_, list, kChangeDir), -1);
   EXPECT_EQ(out_.accumulated, "ERROR: Cannot end backup mode of database : " + Db("a.nsf") +
                                   ".\r\nFake Notes status 4321\r\n");
   EXPECT_EQ(notes_->DatabasesInBackup(), 0);
@@ -310,7 +310,7 @@ TEST_F(DatabasesTest, ReleaseAllTouchesOnlyDatabasesStillInBackup) {
   std::vector<DatabaseRecord> list = StartAll();
   list[0].inBackup = false;  // as after a completed save
   int stopsBefore = notes_->CallCount(NotesMethod::BackupStop);
-  EXPECT_EQ(ReleaseAll(list), 0);
+  EXPECT_EQ(ReleaseAll(*notes_, list), 0);
   EXPECT_EQ(notes_->CallCount(NotesMethod::BackupStop), stopsBefore + 1);
   EXPECT_TRUE(notes_->FindDatabase(Db("a.nsf"))->inBackup);
   EXPECT_FALSE(notes_->FindDatabase(Db("b.nsf"))->inBackup);

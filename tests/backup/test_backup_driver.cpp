@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "backup/backup.h"
-#include "backup/log_archive.h"
+#include "component/component.h"
 #include "domino/locks.h"
 #include "platform/eventlog.h"
 #include "platform/ini.h"
@@ -16,10 +16,11 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "reports/reports.h"
-#include "snapshot/component.h"
 #include "snapshot/naming.h"
-#include "tests/backup/backup_fixture.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/fake_storage.h"
+#include "tests/support/recording_observer.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 namespace {
@@ -33,24 +34,17 @@ constexpr const char* kVault = "G:\\vaultinfo";
 constexpr const char* kServerName = "Mail1/Sales/Acme";
 constexpr notes::Status kInjected = 4321;
 
-// The fakes of one simulated machine, installed while the rig lives.
-struct Rig {
-  FakeNotes notes;
-  FakeStorage storage;
-  test::ScopedNotesApi notesInstalled{notes};
-  test::ScopedStorage storageInstalled{storage};
-};
+// The services of one simulated machine.
+using Rig = test::FakeServices;
 
 class BackupRunTest : public test::MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    previousBox_ = platform::SetMessageBoxPresenter(&boxes_);
     PrepareMachine();
   }
   void TearDown() override {
     rig_.reset();
-    platform::SetMessageBoxPresenter(previousBox_);
     MachineTest::TearDown();
   }
 
@@ -102,8 +96,10 @@ class BackupRunTest : public test::MachineTest {
     return server;
   }
 
-  BackupJob Job(const std::vector<PartitionInfo>& servers) {
-    BackupJob job;
+  // A job on the rig's services, or with another Notes runtime in place of the rig's.
+  BackupJob Job(const std::vector<PartitionInfo>& servers, notes::NotesApi* notes = nullptr) {
+    RunServices services = rig_->services();
+    BackupJob job({notes ? *notes : services.notes, services.storage, services.clock, services.messages});
     job.servers.servers = servers;
     job.statusDialog = &window_;
     return job;
@@ -145,9 +141,7 @@ class BackupRunTest : public test::MachineTest {
   }
 
   std::unique_ptr<Rig> rig_;
-  test::RecordingStatusWindow window_;
-  platform::RecordingMessageBox boxes_;
-  platform::MessageBoxPresenter* previousBox_ = nullptr;
+  test::RecordingObserver window_;
   int machines_ = 0;
 };
 
@@ -229,8 +223,8 @@ TEST_F(BackupRunTest, SuccessfulRunLogsTheSnapshotEventAndDrivesTheStatusWindow)
   EXPECT_EQ(window_.ranges[0].step, 10);
   ASSERT_FALSE(window_.positions.empty());
   EXPECT_EQ(window_.positions.back(), 100);
-  EXPECT_EQ(window_.enabledControls, (std::vector<int>{1044, 8}));
-  EXPECT_EQ(window_.cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(window_.finished, (std::vector<bool>{true}));
+  EXPECT_EQ(window_.busyChanges, (std::vector<bool>{true, false}));
 }
 
 TEST_F(BackupRunTest, SecondRunRotatesRecentWithItsChangeInfoDirectory) {
@@ -317,7 +311,7 @@ TEST_F(BackupRunTest, FailingSecondOfThreeServersLeavesTheThirdUntouched) {
   std::string report = Reports();
   EXPECT_TRUE(Contains(report, "ERROR: Backup of partition failed.\r\n"));
   EXPECT_FALSE(Contains(report, "Mail3"));
-  EXPECT_EQ(window_.enabledControls, (std::vector<int>{1044, 8}));
+  EXPECT_EQ(window_.finished, (std::vector<bool>{false}));
   EXPECT_TRUE(RunLockIsFree());
 }
 
@@ -338,6 +332,7 @@ TEST_F(BackupRunTest, SecondRunWhileTheRunLockIsHeldIsAborted) {
   EXPECT_EQ(rig_->notes.TotalCalls(), 0);
   EXPECT_EQ(Reports(),
             "ERROR: OMB backup or restore in progress (probably a scheduled event).\r\nERROR: Backup aborted.\r\n");
+  EXPECT_EQ(window_.finished, (std::vector<bool>{false}));  // the dialog gets its buttons back
   held.reset();
   EXPECT_TRUE(RunLockIsFree());
 }
@@ -447,10 +442,11 @@ TEST_F(BackupRunTest, UnusableReportFolderIsShownNotThrown) {
   platform::DeleteRegistryValue("SOFTWARE\\Velmora\\Ombrel for Domino 1.0\\Client", "ReportFolder");
   EXPECT_EQ(RunOne(), 0);
   EXPECT_TRUE(RunLockIsFree());
-  ASSERT_EQ(boxes_.shown.size(), 1u);
-  EXPECT_EQ(boxes_.shown[0].caption, "Unable to save Backup report.");
-  EXPECT_TRUE(Contains(boxes_.shown[0].text, "Failed to read registry value name ReportFolder"));
-  EXPECT_EQ(boxes_.shown[0].icon, platform::MessageIcon::Error);
+  const auto& shown = rig_->messages.shown;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].caption, "Unable to save Backup report.");
+  EXPECT_TRUE(Contains(shown[0].text, "Failed to read registry value name ReportFolder"));
+  EXPECT_EQ(shown[0].icon, platform::MessageIcon::Error);
 }
 
 class ThrowingNotes : public FakeNotes {
@@ -462,8 +458,8 @@ class ThrowingNotes : public FakeNotes {
 
 TEST_F(BackupRunTest, UnexpectedExceptionStillEndsTheRunCleanly) {
   ThrowingNotes throwing;
-  test::ScopedNotesApi installed(throwing);
-  EXPECT_EQ(RunOne(), -1);
+  BackupJob job = Job({Server()}, &throwing);
+  EXPECT_EQ(Run(job), -1);
   EXPECT_TRUE(Contains(Reports(), "ERROR: disk on fire\r\nERROR: Backup aborted.\r\n"));
   EXPECT_FALSE(throwing.runtimeActive());
   EXPECT_EQ(throwing.DatabasesInBackup(), 0);
@@ -566,33 +562,6 @@ TEST_F(BackupRunTest, EveryStorageCallFailingInTurnEndsCleanly) {
       }
     }
   }
-}
-
-// ---- the runtime start ------------------------------------------------------------
-
-class StartNotesRuntimeTest : public test::NotesMachineTest {};
-
-TEST_F(StartNotesRuntimeTest, StartsTerminatesAndStartsAgainWithTheIniArgument) {
-  EXPECT_EQ(StartNotesRuntime("D:\\a b\\notes.ini"), 0);
-  std::vector<std::string> args = {"=D:\\a b\\notes.ini"};
-  EXPECT_EQ(notes_->initArgs(), (std::vector<std::vector<std::string>>{args, args}));
-  EXPECT_EQ(notes_->CallCount(NotesMethod::TermRuntime), 1);
-  EXPECT_TRUE(notes_->runtimeActive());
-}
-
-TEST_F(StartNotesRuntimeTest, EmptyPathPassesNoArguments) {
-  EXPECT_EQ(StartNotesRuntime(""), 0);
-  EXPECT_EQ(notes_->initArgs(), (std::vector<std::vector<std::string>>{{}, {}}));
-}
-
-TEST_F(StartNotesRuntimeTest, AnswersTheStatusOfTheFailingStart) {
-  notes_->FailCall(NotesMethod::InitRuntime, 1, 111);
-  EXPECT_EQ(StartNotesRuntime("D:\\notes.ini"), 111);
-  EXPECT_EQ(notes_->CallCount(NotesMethod::TermRuntime), 0);
-
-  notes_->FailCall(NotesMethod::InitRuntime, 3, 222);
-  EXPECT_EQ(StartNotesRuntime("D:\\notes.ini"), 222);
-  EXPECT_FALSE(notes_->runtimeActive());
 }
 
 }  // namespace

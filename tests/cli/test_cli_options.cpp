@@ -203,17 +203,19 @@ TEST(UsageText, PiecesKeepTheirLineEnds) {
   EXPECT_EQ(text.substr(text.size() - lastPiece.size()), lastPiece);
 }
 
-// ---- delete count range: ends the process ----------------------------------
+// ---- delete count range: ends the program ----------------------------------
 
-using DeleteRangeDeathTest = OptionsTest;
-
-TEST_F(DeleteRangeDeathTest, CountsOutsideOneToThirtyOneEndTheProcess) {
-  platform::SetMessageBoxPresenter(nullptr);  // the message goes to standard error
-  const char* expected =
-      "OMB CLI Error: Invalid number for -DEL argument. Please specify a value between 1 and 31";
-  EXPECT_EXIT(Parse({"--del=32"}), testing::ExitedWithCode(255), expected);
-  EXPECT_EXIT(Parse({"--del=0"}), testing::ExitedWithCode(255), expected);
-  EXPECT_EXIT(Parse({"--del=99999999999"}), testing::ExitedWithCode(255), expected);
+TEST_F(OptionsTest, CountsOutsideOneToThirtyOneEndTheProgramWith255) {
+  for (const char* count : {"--del=32", "--del=0", "--del=99999999999"}) {
+    boxes_.shown.clear();
+    CliOptions options = Parse({count, "--what", "--backup=1"});
+    EXPECT_EQ(options.exitCode, 255) << count;
+    EXPECT_TRUE(options.invalid) << count;
+    EXPECT_FALSE(options.backupRequested) << count;  // nothing after the count is parsed
+    EXPECT_EQ(OnlyBox("OMB CLI Error", MessageIcon::Error),
+              "Invalid number for -DEL argument. Please specify a value between 1 and 31")
+        << count;
+  }
 }
 
 TEST_F(OptionsTest, ThirtyOneAndOneAreAccepted) {

@@ -25,18 +25,14 @@ class FakeSession : public RemoteSession {
 
 class ApplicationTest : public test::MachineTest {
  protected:
-  void TearDown() override {
-    SetRemoteConnector({});
-    MachineTest::TearDown();
-  }
   // A connector that answers every host except "down" and "old".
-  static void InstallFakeConnector() {
-    SetRemoteConnector([](const std::string& host, int& status) -> std::unique_ptr<RemoteSession> {
+  static RemoteConnector FakeConnector() {
+    return [](const std::string& host, int& status) -> std::unique_ptr<RemoteSession> {
       if (host == "down") status = 1;
       if (host == "old") status = 2;
       if (host == "down" || host == "old") return nullptr;
       return std::make_unique<FakeSession>(host);
-    });
+    };
   }
 };
 
@@ -102,8 +98,7 @@ TEST_F(ApplicationTest, OtherHostsFailWithoutARemoteClient) {
 }
 
 TEST_F(ApplicationTest, RemoteConnectionIsKeptUntilReplacedOrDropped) {
-  InstallFakeConnector();
-  TestApplication app;
+  TestApplication app({}, FakeConnector());
   ASSERT_TRUE(app.Connect("mail2"));
   ASSERT_NE(app.connection(), nullptr);
   EXPECT_EQ(app.connection()->host(), "mail2");

@@ -33,16 +33,23 @@ class EntryTest : public test::MachineTest {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    return RunEntry(static_cast<int>(args.size()), argv.data(), commandLine, console);
+    EntryPoints entry{commandLine, console, [this] {
+                        ++prepared_;
+                        if (reportFolderFails_) throw SetReportDirectoryFailure();
+                      }};
+    return RunEntry(static_cast<int>(args.size()), argv.data(), entry);
   }
 
   test::ScopedMessageBoxes boxes_;
   int built_ = 0;
+  int prepared_ = 0;
+  bool reportFolderFails_ = false;
 };
 
 TEST_F(EntryTest, AnyArgumentRunsTheCommandLine) {
   EXPECT_EQ(Start({"foo"}, Returning(3)), 3);
   EXPECT_EQ(built_, 1);
+  EXPECT_EQ(prepared_, 1);
   EXPECT_TRUE(boxes_.shown.empty());
 }
 
@@ -58,6 +65,7 @@ TEST_F(EntryTest, SecondConsoleIsRefused) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(Start({}, Returning(5), Returning(5)), 0);
   EXPECT_EQ(built_, 0);
+  EXPECT_EQ(prepared_, 0);  // the refused console touches nothing
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].text, "Another instance of Ombrel for Lotus Domino already running.");
   EXPECT_EQ(boxes_.shown[0].caption, "ERROR");
@@ -76,6 +84,7 @@ TEST_F(EntryTest, WithoutAConsoleTheEntrySaysSo) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(code, 1);
   EXPECT_EQ(built_, 0);
+  EXPECT_EQ(prepared_, 1);
   EXPECT_EQ(err,
             "omb: the management console is not available in this build; use the "
             "command-line options (omb -h).\n");
@@ -90,6 +99,15 @@ TEST_F(EntryTest, StartUpFailureIsShownAndEndsWithOne) {
   EXPECT_EQ(boxes_.shown[0].text, "Couldn't find a usable Winsock DLL.");
   EXPECT_EQ(boxes_.shown[0].caption, "OMB Error");
   EXPECT_EQ(boxes_.shown[0].icon, platform::MessageIcon::Error);
+}
+
+TEST_F(EntryTest, ReportFolderFailureIsShownBeforeAnythingIsBuilt) {
+  reportFolderFails_ = true;
+  EXPECT_EQ(Start({"--backup=1"}, Returning(0)), 1);
+  EXPECT_EQ(built_, 0);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text, "Unable to update registry.");
+  EXPECT_EQ(boxes_.shown[0].caption, "OMB Error");
 }
 
 }  // namespace

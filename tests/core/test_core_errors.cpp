@@ -6,6 +6,16 @@
 namespace omb {
 namespace {
 
+TEST(ErrorFamily, OneStandardCatchServesEveryClassWithItsMessage) {
+  try {
+    throw CLIInvalidBackupOption("x", "1:x");
+  } catch (const std::exception& error) {
+    EXPECT_STREQ(error.what(), "Invalid partition number \"x\" in backup option argument: \"1:x\".");
+  }
+  const CLIInvalidSnapshotNumber error(-3);
+  EXPECT_EQ(std::string(error.what()), error.message());
+}
+
 TEST(ComInitFailure, UnknownCodeSaysUnknownError) {
   // An HRESULT that no system table knows.
   EXPECT_EQ(COMInitFailure(0x8ABC1234).message(), "Failure to initialize COM: Unknown error.");

@@ -11,27 +11,12 @@
 #include "core/progress.h"
 #include "platform/files.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/recording_observer.h"
 
 namespace omb {
 namespace {
 
-class RecordingWindow : public StatusWindow {
- public:
-  void AppendText(int itemId, std::string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    itemIds.push_back(itemId);
-    pieces.emplace_back(text);
-  }
-  void SetProgressRange(int, int, int) override {}
-  void StepProgress() override {}
-  void SetProgressPosition(int) override {}
-  void EnableControl(int, bool) override {}
-  void SetBusyCursor(bool) override {}
-
-  std::mutex mutex;
-  std::vector<int> itemIds;
-  std::vector<std::string> pieces;
-};
+using test::RecordingObserver;
 
 const char* kOutputFile = "C:\\Program Files\\Ombrel\\omb_output.txt";
 
@@ -55,16 +40,14 @@ class ProgressTest : public test::MachineTest {
 };
 
 TEST_F(ProgressTest, EmitReachesWindowSinkAndProcessText) {
-  RecordingWindow window;
+  RecordingObserver window;
   ProgressSink sink;
   sink.window = &window;
-  sink.itemId = 1043;
   Emit(sink, "first\r\nsecond\r\n");
   sink.text = "third\r\n";
   EmitProgress(sink);
 
   EXPECT_EQ(window.pieces, (std::vector<std::string>{"first\r\nsecond\r\n", "third\r\n"}));
-  EXPECT_EQ(window.itemIds, (std::vector<int>{1043, 1043}));
   EXPECT_EQ(sink.accumulated, "first\r\nsecond\r\nthird\r\n");
   EXPECT_EQ(ProgressText(), "first\r\nsecond\r\nthird\r\n");
   EXPECT_FALSE(platform::PathExists(kOutputFile));  // toFile was not asked for
@@ -162,7 +145,7 @@ TEST_F(ProgressTest, TraceWritesToTheNamedFileOnly) {
 // ---- capture of standard output ------------------------------------------
 
 TEST_F(ProgressTest, CaptureDeliversAMegabyteInOrder) {
-  RecordingWindow window;
+  RecordingObserver window;
   ProgressSink sink;
   sink.window = &window;
   std::string expected;

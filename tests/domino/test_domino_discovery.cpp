@@ -9,6 +9,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_notes.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
@@ -89,12 +90,12 @@ class DiscoveryTest : public MachineTest {
   void ConfigureVaultinfo() {
     ASSERT_EQ(WriteNotesIniValue("CHANGE_INFO_DIR", "E:\\vaultinfo", GetIniPath()), 1);
   }
-  int Discover() { return DiscoverServers(list_); }
+  int Discover() { return DiscoverServers(list_, {notes_, storage_, clock_, messages_}); }
 
   DiscoveryNotes notes_;
-  ScopedNotesApi installedNotes_{notes_};
   FakeStorage storage_;
-  ScopedStorage installedStorage_{storage_};
+  FakeClock clock_;
+  RecordingMessageBox messages_;
   ServerList list_;
 };
 
@@ -291,7 +292,7 @@ TEST_F(DiscoveryTest, DiskQueryFillsDataAndLogDisks) {
   // The lookups carry the disk facts too.
   EXPECT_EQ(list_.byServerName.at("Mail1/Sales/Acme").dataDisk.volume, "datavol");
   EXPECT_EQ(list_.byDataPath.at("e:\\Data").logDisk.driveLetter, 'F');
-  EXPECT_EQ(CountVirtualDisks(), 3);
+  EXPECT_EQ(CountVirtualDisks(storage_), 3);
 }
 
 TEST_F(DiscoveryTest, DataPathOffTheVirtualDisksStaysLocal) {
@@ -319,7 +320,7 @@ class SnapshotListTest : public DiscoveryTest {
     ASSERT_EQ(platform::WriteTextFile(kHint, text), 0);
   }
   std::vector<std::string> Loaded() {
-    LoadSnapshotList(server_);
+    LoadSnapshotList(server_, storage_);
     std::vector<std::string> names;
     for (const SnapshotEntry& entry : server_.snapshots) names.push_back(entry.name);
     return names;

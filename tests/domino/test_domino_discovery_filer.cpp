@@ -38,8 +38,13 @@ class DiscoveryOnFilerTest : public MachineTest {
     ASSERT_EQ(snapshots->CreateSnapShot(u"E", storage::ToUtf16(name)), storage::S_OK_);
   }
 
+  // The fake runtime beside the built-in filer.
+  RunServices Services() {
+    RunServices process = DefaultRunServices();
+    return {notes_, process.storage, process.clock, process.messages};
+  }
+
   FakeNotes notes_;
-  ScopedNotesApi installed_{notes_};
 };
 
 TEST_F(DiscoveryOnFilerTest, FindsTheDisksAndTheSnapshotsOfTheServer) {
@@ -55,7 +60,7 @@ TEST_F(DiscoveryOnFilerTest, FindsTheDisksAndTheSnapshotsOfTheServer) {
             0);
 
   ServerList list;
-  ASSERT_EQ(DiscoverServers(list), 0);
+  ASSERT_EQ(DiscoverServers(list, Services()), 0);
   ASSERT_EQ(list.count(), 1u);
   const PartitionInfo& server = list.servers[0];
   EXPECT_EQ(server.logPath, "E:\\Data\\logdir");
@@ -69,15 +74,15 @@ TEST_F(DiscoveryOnFilerTest, FindsTheDisksAndTheSnapshotsOfTheServer) {
   EXPECT_EQ(names, (std::vector<std::string>{"DOMINOSNAP__HOST__MAIL1__9-30-2026_8.0.0",
                                              "DOMINOSNAP__HOST__MAIL1__10-1-2026_8.0.0",
                                              "DOMINOSNAP__HOST__MAIL1__RECENT"}));
-  EXPECT_EQ(CountVirtualDisks(), 2);
+  EXPECT_EQ(CountVirtualDisks(storage::CurrentComponent()), 2);
 }
 
 TEST_F(DiscoveryOnFilerTest, WithoutTheDiskTableTheComponentIsNotInstalled) {
   std::filesystem::remove(root_ / "storage" / "disks.ini");
   ServerList list;
-  ASSERT_EQ(DiscoverServers(list), 0);
+  ASSERT_EQ(DiscoverServers(list, Services()), 0);
   EXPECT_FALSE(list.servers[0].dataDisk.onVld);
-  EXPECT_EQ(CountVirtualDisks(), 0);
+  EXPECT_EQ(CountVirtualDisks(storage::CurrentComponent()), 0);
   EXPECT_FALSE(platform::PathExists("F:\\vaultinfo\\Mail1\\hint"));
 }
 

@@ -5,7 +5,9 @@
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb {
@@ -32,7 +34,7 @@ class VaultinfoTest : public test::MachineTest {
 TEST_F(VaultinfoTest, IniFileLivesInTheWindowsDirectory) {
   EXPECT_EQ(GetIniPath(), "C:\\Windows\\omb.ini");
   // A Windows directory that ends in a backslash gets no second one.
-  EXPECT_EQ(JoinPath("C:\\", "omb.ini"), "C:\\omb.ini");
+  EXPECT_EQ(platform::JoinPath("C:\\", "omb.ini"), "C:\\omb.ini");
 }
 
 TEST_F(VaultinfoTest, ServerDirectoryWithAndWithoutTrailingBackslash) {
@@ -199,74 +201,24 @@ TEST_F(VaultinfoTest, NameListFromSnapshotsAndLongNames) {
   EXPECT_EQ(WriteNameList("E:\\missing\\hint", snapshots), -1);
 }
 
-// ---- paths and texts --------------------------------------------------------
+// ---- log paths and time stamps ---------------------------------------------
 
-TEST(PathHelpers, JoinAndResolve) {
-  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
-  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino\\", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
+TEST(PathHelpers, LogPathBelowTheDataDirectory) {
   EXPECT_EQ(ResolveLogPath("", "logdir"), "");
   EXPECT_EQ(ResolveLogPath("D:\\Data", "logdir"), "D:\\Data\\logdir");
   EXPECT_EQ(ResolveLogPath("D:\\Data\\", "logdir"), "D:\\Data\\logdir");
 }
 
-TEST(PathHelpers, SplitPathIntoItsParts) {
-  PathParts parts = SplitPath("D:\\Lotus\\Domino\\Data\\mail\\a.b.nsf");
-  EXPECT_EQ(parts.drive, "D:");
-  EXPECT_EQ(parts.directory, "\\Lotus\\Domino\\Data\\mail\\");
-  EXPECT_EQ(parts.fileName, "a.b");
-  EXPECT_EQ(parts.extension, ".nsf");
-  EXPECT_EQ(parts.driveAndDirectory(), "D:\\Lotus\\Domino\\Data\\mail\\");
-
-  parts = SplitPath("logdir\\sub");
-  EXPECT_EQ(parts.drive, "");
-  EXPECT_EQ(parts.directory, "logdir\\");
-  EXPECT_EQ(parts.fileName, "sub");
-  EXPECT_EQ(parts.extension, "");
-
-  parts = SplitPath("C:/Program Files/nserver.exe");
-  EXPECT_EQ(parts.directory, "/Program Files/");
-  EXPECT_EQ(parts.fileName, "nserver");
-  EXPECT_EQ(parts.extension, ".exe");
-  EXPECT_EQ(SplitPath("").fileName, "");
-}
-
-TEST(TextHelpers, SplitTextCountsSeparatorsAndDropsEmptyPieces) {
-  std::vector<std::string> pieces;
-  EXPECT_EQ(SplitText("4-7-2003", "-", pieces), 2);
-  EXPECT_EQ(pieces, (std::vector<std::string>{"4", "7", "2003"}));
-
-  pieces.clear();
-  EXPECT_EQ(SplitText("no separator", ",", pieces), 0);
-  EXPECT_TRUE(pieces.empty());
-
-  pieces.clear();
-  EXPECT_EQ(SplitText(",a,b,", ",", pieces), 3);
-  EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b"}));
-
-  // The search resumes two characters after a separator, so one right
-  // behind it is not seen.
-  pieces.clear();
-  EXPECT_EQ(SplitText("a::b:c", ":", pieces), 2);
-  EXPECT_EQ(pieces, (std::vector<std::string>{"a", ":b", "c"}));
-  pieces.clear();
-  EXPECT_EQ(SplitText("x,", ",", pieces), 1);
-  EXPECT_EQ(pieces, (std::vector<std::string>{"x"}));
-  EXPECT_EQ(SplitText("abc", "", pieces), 0);
-}
-
-TEST(TextHelpers, ReplaceAllLeftToRight) {
-  std::string text = "a\\\\b\\\\c";
-  EXPECT_EQ(ReplaceAll(text, "\\\\", "\\"), 2);
-  EXPECT_EQ(text, "a\\b\\c");
-  text = "aaa";
-  EXPECT_EQ(ReplaceAll(text, "a", "aa"), 3);  // the replacement is not searched again
-  EXPECT_EQ(text, "aaaaaa");
-  EXPECT_EQ(ReplaceAll(text, "", "x"), 0);
-  EXPECT_EQ(ReplaceAll(text, "b", "x"), 0);
+TEST(TextHelpers, TimestampOfTheClockInLocalTime) {
+  ::setenv("TZ", "UTC", 1);
+  test::FakeClock clock(platform::SystemTimeToFileTime({2003, 4, 0, 7, 13, 5, 9, 7}));
+  EXPECT_EQ(FormatTimestamp(clock), "4/7/2003 13:05:09:07");
+  clock.Advance(std::chrono::milliseconds(120));
+  EXPECT_EQ(FormatTimestamp(clock), "4/7/2003 13:05:09:127");
 }
 
 TEST(TextHelpers, TimestampHasMonthDayYearAndMilliseconds) {
-  std::string stamp = FormatTimestamp();
+  std::string stamp = FormatTimestamp(platform::SystemClock());
   int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0, millis = 0;
   ASSERT_EQ(std::sscanf(stamp.c_str(), "%d/%d/%d %d:%d:%d:%d", &month, &day, &year, &hour, &minute,
                         &second, &millis),

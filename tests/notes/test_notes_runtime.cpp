@@ -116,14 +116,5 @@ TEST(NotesSeries, XorOfFourLittleEndianWordsWithLeadingZeros) {
   EXPECT_EQ(LogSeriesText(id), "ab000010");
 }
 
-TEST(NotesApiSelection, InstalledImplementationReplacesTheBuiltIn) {
-  Runtime fake;
-  NotesApi& builtIn = Api();
-  EXPECT_EQ(SetNotesApi(&fake), nullptr);
-  EXPECT_EQ(&Api(), &fake);
-  EXPECT_EQ(SetNotesApi(nullptr), &fake);
-  EXPECT_EQ(&Api(), &builtIn);
-}
-
 }  // namespace
 }  // namespace omb::notes::test

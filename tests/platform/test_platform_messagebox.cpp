@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/messagebox.h"
+#include "tests/support/machine_fixture.h"
 
 namespace omb::platform {
 namespace {
@@ -12,7 +13,7 @@ TEST(MessageBoxTest, StderrShowsCaptionThenText) {
 }
 
 TEST(MessageBoxTest, InstalledPresenterReceivesAndRestoringGoesBackToStderr) {
-  RecordingMessageBox recorder;
+  test::RecordingMessageBox recorder;
   MessageBoxPresenter* previous = SetMessageBoxPresenter(&recorder);
   ShowMessageBox("Failed to load PSAPI.DLL", "Error", MessageIcon::None);
   EXPECT_EQ(SetMessageBoxPresenter(previous), &recorder);

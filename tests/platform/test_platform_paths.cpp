@@ -77,5 +77,32 @@ TEST(PathTextTest, DriveAndCaseHelpers) {
   EXPECT_EQ(ToLower("Mail1/Acme"), "mail1/acme");
 }
 
+TEST(PathHelpers, JoinPutsExactlyOneBackslash) {
+  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
+  EXPECT_EQ(JoinPath("D:\\Lotus\\Domino\\", "notes.ini"), "D:\\Lotus\\Domino\\notes.ini");
+  EXPECT_EQ(JoinPath("", "notes.ini"), "\\notes.ini");
+}
+
+TEST(PathHelpers, SplitPathIntoItsParts) {
+  PathParts parts = SplitPath("D:\\Lotus\\Domino\\Data\\mail\\a.b.nsf");
+  EXPECT_EQ(parts.drive, "D:");
+  EXPECT_EQ(parts.directory, "\\Lotus\\Domino\\Data\\mail\\");
+  EXPECT_EQ(parts.fileName, "a.b");
+  EXPECT_EQ(parts.extension, ".nsf");
+  EXPECT_EQ(parts.driveAndDirectory(), "D:\\Lotus\\Domino\\Data\\mail\\");
+
+  parts = SplitPath("logdir\\sub");
+  EXPECT_EQ(parts.drive, "");
+  EXPECT_EQ(parts.directory, "logdir\\");
+  EXPECT_EQ(parts.fileName, "sub");
+  EXPECT_EQ(parts.extension, "");
+
+  parts = SplitPath("C:/Program Files/nserver.exe");
+  EXPECT_EQ(parts.directory, "/Program Files/");
+  EXPECT_EQ(parts.fileName, "nserver");
+  EXPECT_EQ(parts.extension, ".exe");
+  EXPECT_EQ(SplitPath("").fileName, "");
+}
+
 }  // namespace
 }  // namespace omb::platform

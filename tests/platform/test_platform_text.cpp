@@ -37,5 +37,41 @@ TEST(TextTest, UnpairedSurrogatesBecomeReplacementCharacters) {
   EXPECT_EQ(Utf16ToUtf8(u"b" + std::u16string(1, char16_t(0xD83D))), "b\xEF\xBF\xBD");
 }
 
+
+TEST(TextHelpers, SplitTextCountsSeparatorsAndDropsEmptyPieces) {
+  std::vector<std::string> pieces;
+  EXPECT_EQ(SplitText("4-7-2003", "-", pieces), 2);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"4", "7", "2003"}));
+
+  pieces.clear();
+  EXPECT_EQ(SplitText("no separator", ",", pieces), 0);
+  EXPECT_TRUE(pieces.empty());
+
+  pieces.clear();
+  EXPECT_EQ(SplitText(",a,b,", ",", pieces), 3);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b"}));
+
+  // The search resumes two characters after a separator, so one right
+  // behind it is not seen.
+  pieces.clear();
+  EXPECT_EQ(SplitText("a::b:c", ":", pieces), 2);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"a", ":b", "c"}));
+  pieces.clear();
+  EXPECT_EQ(SplitText("x,", ",", pieces), 1);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"x"}));
+  EXPECT_EQ(SplitText("abc", "", pieces), 0);
+}
+
+TEST(TextHelpers, ReplaceAllLeftToRight) {
+  std::string text = "a\\\\b\\\\c";
+  EXPECT_EQ(ReplaceAll(text, "\\\\", "\\"), 2);
+  EXPECT_EQ(text, "a\\b\\c");
+  text = "aaa";
+  EXPECT_EQ(ReplaceAll(text, "a", "aa"), 3);  // the replacement is not searched again
+  EXPECT_EQ(text, "aaaaaa");
+  EXPECT_EQ(ReplaceAll(text, "", "x"), 0);
+  EXPECT_EQ(ReplaceAll(text, "b", "x"), 0);
+}
+
 }  // namespace
 }  // namespace omb::platform

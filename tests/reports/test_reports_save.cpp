@@ -10,6 +10,7 @@
 #include "platform/messagebox.h"
 #include "platform/registry.h"
 #include "reports/reports.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::reports {
@@ -35,12 +36,10 @@ class SaveReportTest : public test::MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    previous_ = platform::SetMessageBoxPresenter(&boxes_);
     EnsureReportFolder();
   }
-  void TearDown() override {
-    platform::SetMessageBoxPresenter(previous_);
-    MachineTest::TearDown();
+  std::string Save(const std::string& category, const std::string& text) {
+    return SaveReport(fakes_.services(), category, text);
   }
 
   std::set<std::string> FilesIn(const std::string& folder) {
@@ -51,8 +50,8 @@ class SaveReportTest : public test::MachineTest {
     return names;
   }
 
-  platform::RecordingMessageBox boxes_;
-  platform::MessageBoxPresenter* previous_ = nullptr;
+  test::FakeServices fakes_;
+  test::RecordingMessageBox& boxes_ = fakes_.messages;
 };
 
 TEST(ReportFileNameTest, FieldsArePaddedInMonthDayYearOrder) {
@@ -80,11 +79,12 @@ TEST(CategoryTest, FolderNamesInIndexOrder) {
   EXPECT_EQ(CategoryFolderName(-1), "");
 }
 
-TEST_F(SaveReportTest, SavesTheTextByteForByteUnderTheCurrentTime) {
+TEST_F(SaveReportTest, SavesTheTextByteForByteUnderTheClocksLocalTime) {
+  ::setenv("TZ", "UTC", 1);
+  fakes_.clock.Set(platform::SystemTimeToFileTime({2003, 4, 0, 7, 13, 5, 9, 0}));
   const std::string text = "Start time is: 1/2/2003 01:02:03:04\r\nline two\r\n";
-  const std::string path = SaveReport("Backup", text);
-  ASSERT_FALSE(path.empty());
-  EXPECT_TRUE(IsReportNameAfter(path, "c:\\temp\\\\Backup\\")) << path;
+  const std::string path = Save("Backup", text);
+  EXPECT_EQ(path, "c:\\temp\\\\Backup\\04-07-2003_13.05.09.txt");
   std::string stored;
   ASSERT_EQ(platform::ReadWholeFile(path, stored), 0);
   EXPECT_EQ(stored, text);
@@ -92,7 +92,7 @@ TEST_F(SaveReportTest, SavesTheTextByteForByteUnderTheCurrentTime) {
 }
 
 TEST_F(SaveReportTest, LeavesNoStagingFileBehind) {
-  SaveReport("Restore", "x");
+  Save("Restore", "x");
   for (const std::string& name : FilesIn("c:\\temp")) {
     EXPECT_TRUE(name == "Configure" || name == "Backup" || name == "Restore" || name == "Delete Snapshot")
         << name;
@@ -100,32 +100,25 @@ TEST_F(SaveReportTest, LeavesNoStagingFileBehind) {
 }
 
 TEST_F(SaveReportTest, SameSecondReportsGetSuffixesAndNeverReplaceEachOther) {
-  // Retried when the clock crosses a second between the two steps.
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const std::string name = ReportFileName();
-    const std::string taken = ReportPath("c:\\temp\\", "Backup", name);
-    ASSERT_EQ(platform::WriteFileAtomic(taken, "first"), 0);
-    const std::string second = SaveReport("Backup", "second");
-    const std::string third = SaveReport("Backup", "third");
-    if (ReportFileName() != name) {
-      for (const auto& file : FilesIn("c:\\temp\\Backup")) platform::DeleteOneFile("c:\\temp\\Backup\\" + file);
-      continue;
-    }
-    const std::string stem = taken.substr(0, taken.size() - 4);
-    EXPECT_EQ(second, stem + "_2.txt");
-    EXPECT_EQ(third, stem + "_3.txt");
-    std::string bytes;
-    platform::ReadWholeFile(taken, bytes);
-    EXPECT_EQ(bytes, "first");
-    platform::ReadWholeFile(second, bytes);
-    EXPECT_EQ(bytes, "second");
-    return;
-  }
-  FAIL() << "the clock never held still for one second";
+  const std::string name = ReportFileName(fakes_.clock.LocalNow());
+  const std::string taken = ReportPath("c:\\temp\\", "Backup", name);
+  ASSERT_EQ(platform::WriteFileAtomic(taken, "first"), 0);
+  const std::string second = Save("Backup", "second");
+  const std::string third = Save("Backup", "third");
+  const std::string stem = taken.substr(0, taken.size() - 4);
+  EXPECT_EQ(second, stem + "_2.txt");
+  EXPECT_EQ(third, stem + "_3.txt");
+  std::string bytes;
+  platform::ReadWholeFile(taken, bytes);
+  EXPECT_EQ(bytes, "first");
+  platform::ReadWholeFile(second, bytes);
+  EXPECT_EQ(bytes, "second");
+  fakes_.clock.Advance(std::chrono::seconds(1));
+  EXPECT_NE(Save("Backup", "later"), stem + "_4.txt");  // the next second starts afresh
 }
 
 TEST_F(SaveReportTest, ManySavesAllSurvive) {
-  for (int i = 0; i < 5; ++i) SaveReport("Configure", "report " + std::to_string(i));
+  for (int i = 0; i < 5; ++i) Save("Configure", "report " + std::to_string(i));
   std::set<std::string> texts;
   for (const std::string& name : FilesIn("c:\\temp\\Configure")) {
     std::string bytes;
@@ -137,7 +130,7 @@ TEST_F(SaveReportTest, ManySavesAllSurvive) {
 
 TEST_F(SaveReportTest, UncreatableReportShowsUnableToOpenInABox) {
   std::filesystem::remove_all(Host("c:\\temp\\Restore"));
-  const std::string path = SaveReport("Restore", "text");
+  const std::string path = Save("Restore", "text");
   EXPECT_EQ(path, "");
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].caption, "Unable to save Restore report.");
@@ -149,7 +142,22 @@ TEST_F(SaveReportTest, UncreatableReportShowsUnableToOpenInABox) {
 
 TEST_F(SaveReportTest, UnreadableFolderSettingPropagates) {
   ASSERT_TRUE(platform::DeleteRegistryValue(kClientKey, kReportFolderValue));
-  EXPECT_THROW(SaveReport("Backup", "text"), RegistryKeyReadFailure);
+  EXPECT_THROW(Save("Backup", "text"), RegistryKeyReadFailure);
+  EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(SaveReportTest, RunReportSaverShowsWhatTheStoreThrows) {
+  ASSERT_TRUE(platform::DeleteRegistryValue(kClientKey, kReportFolderValue));
+  EXPECT_EQ(SaveRunReport(fakes_.services(), "Delete Snapshot", "text"), "");
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].caption, "Unable to save Delete Snapshot report.");
+  EXPECT_EQ(boxes_.shown[0].text, RegistryKeyReadFailure(kClientKey, kReportFolderValue).message());
+  EXPECT_EQ(boxes_.shown[0].icon, platform::MessageIcon::Error);
+}
+
+TEST_F(SaveReportTest, RunReportSaverSavesLikeTheStore) {
+  const std::string path = SaveRunReport(fakes_.services(), "Configure", "text");
+  EXPECT_TRUE(IsReportNameAfter(path, "c:\\temp\\\\Configure\\")) << path;
   EXPECT_TRUE(boxes_.shown.empty());
 }
 

@@ -1,11 +1,11 @@
 #include "tests/restore/restore_fixture.h"
 
-#include "backup/hint_files.h"
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "reports/reports.h"
+#include "vault/hint_files.h"
 
 namespace omb::test {
 
@@ -46,9 +46,6 @@ int CountOf(const std::string& text, const std::string& piece) {
 
 void RestoreTest::SetUp() {
   MachineTest::SetUp();
-  scopedNotes_.emplace(notes_);
-  scopedStorage_.emplace(storage_);
-  previousPresenter_ = platform::SetMessageBoxPresenter(&messages_);
   SetDominoRunningCheck(&DominoStopped);
   ClearProgressText();
   restore::SetCurrentRestoreJob(nullptr);
@@ -67,15 +64,12 @@ void RestoreTest::SetUp() {
 void RestoreTest::TearDown() {
   restore::SetCurrentRestoreJob(nullptr);
   SetDominoRunningCheck(nullptr);
-  platform::SetMessageBoxPresenter(previousPresenter_);
-  scopedStorage_.reset();
-  scopedNotes_.reset();
   ClearProgressText();
   MachineTest::TearDown();
 }
 
-restore::RestoreJob RestoreTest::MakeJob(bool pointInTime) const {
-  restore::RestoreJob job;
+restore::RestoreJob RestoreTest::MakeJob(bool pointInTime) {
+  restore::RestoreJob job(Services());
   job.server.partitionNumber = 1;
   job.server.serverName = "Mail1/Sales/Acme";
   job.server.shortName = "Mail1";

@@ -1,8 +1,8 @@
 #pragma once
 // A machine with one Domino server ready to be restored: omb.ini naming the
 // Vaultinfo root, the snapshot's change-info directory, a report folder,
-// the fake Notes runtime and storage component installed, and a recorder
-// for message boxes. The server's data disk is D:, its logs are on L:, the
+// and the services of its runs: the fake Notes runtime and storage
+// component, a fake clock and a recorder for message boxes. The server's data disk is D:, its logs are on L:, the
 // Vaultinfo tree is on E:.
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include "domino/locks.h"
 #include "notes/notes.h"
 #include "platform/eventlog.h"
-#include "platform/messagebox.h"
 #include "restore/restore.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_notes.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
@@ -34,33 +34,13 @@ constexpr const char* kOtherSeries = "0badf00d";
 
 notes::LogId LogIdOfSeries(uint32_t series);
 
-// A status window that records what the restore does to it.
-class RecordingStatusWindow : public StatusWindow {
- public:
-  void AppendText(int, std::string_view) override {}
-  void SetProgressRange(int low, int high, int step) override {
-    range = {low, high, step};
-  }
-  void StepProgress() override { ++steps; }
-  void SetProgressPosition(int) override {}
-  void EnableControl(int controlId, bool enabled) override {
-    if (enabled) enabled_.push_back(controlId);
-  }
-  void SetBusyCursor(bool busy) override { busyChanges.push_back(busy); }
-
-  std::vector<int> range;
-  int steps = 0;
-  std::vector<int> enabled_;
-  std::vector<bool> busyChanges;
-};
-
 class RestoreTest : public MachineTest {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   // The job as the command line fills it (no owner window).
-  restore::RestoreJob MakeJob(bool pointInTime) const;
+  restore::RestoreJob MakeJob(bool pointInTime);
 
   // A database of the server, its file on D: and known to the fake runtime.
   void AddDatabase(const std::string& relativePath, bool logged = true);
@@ -87,12 +67,13 @@ class RestoreTest : public MachineTest {
   // The run lock is free again.
   bool RunLockFree();
 
+  // The services every job of the test runs on.
+  RunServices Services() { return RunServices{notes_, storage_, clock_, messages_}; }
+
   FakeNotes notes_;
   FakeStorage storage_;
-  platform::RecordingMessageBox messages_;
-  std::optional<ScopedNotesApi> scopedNotes_;
-  std::optional<ScopedStorage> scopedStorage_;
-  platform::MessageBoxPresenter* previousPresenter_ = nullptr;
+  FakeClock clock_;
+  RecordingMessageBox messages_;
 };
 
 // Occurrences of a text inside another.

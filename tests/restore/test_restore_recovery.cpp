@@ -5,6 +5,7 @@
 
 #include "backup/databases.h"
 #include "tests/restore/restore_fixture.h"
+#include "tests/support/recording_observer.h"
 
 namespace omb::test {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(RecoveryTest, ThousandsOfDatabasesReachTheRecoveryWhole) {
 }
 
 TEST_F(RecoveryTest, UpToTheMinuteSkipsLogTemplatesAndDisabledDatabases) {
-  RecordingStatusWindow window;
+  RecordingObserver window;
   job_.owner = &window;
   ASSERT_EQ(UpToTheMinute({"names.nsf", "LOG.NSF", "mail\\a.nsf", "mail.NTF", "off.nsf", "b.box"},
                           {"d:\\lotus\\domino\\data\\OFF.nsf"}),
@@ -64,7 +65,10 @@ TEST_F(RecoveryTest, UpToTheMinuteSkipsLogTemplatesAndDisabledDatabases) {
   EXPECT_EQ(notes_.recoverCalls()[0].databases,
             (std::vector<std::string>{Db("names.nsf"), Db("mail\\a.nsf"), Db("b.box")}));
   EXPECT_EQ(notes_.recoverCalls()[0].flags, 1u);
-  EXPECT_EQ(window.range, (std::vector<int>{0, 6, 1}));
+  ASSERT_EQ(window.ranges.size(), 1u);
+  EXPECT_EQ(window.ranges[0].low, 0);
+  EXPECT_EQ(window.ranges[0].high, 6);
+  EXPECT_EQ(window.ranges[0].step, 1);
   EXPECT_EQ(window.steps, 3);
   EXPECT_TRUE(Printed("\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n"));
   EXPECT_EQ(restore::CurrentRestoreJob(), &job_);
@@ -154,16 +158,12 @@ TEST_F(RecoveryTest, WhatTheRecoveryPrintsReachesTheProgress) {
 
 class CallbackTest : public RecoveryTest {
  protected:
-  void SetUp() override {
-    RecoveryTest::SetUp();
-    restore::SetCurrentRestoreJob(&job_);
-  }
   const std::string snapshotDir_ = std::string(kServerVaultDir) + "dominosnap__HOST__MAIL1__4-8-2003_9.5.12";
 };
 
 TEST_F(CallbackTest, SuppliesOneExtentWhenTheNextIsMissing) {
   ArchiveExtent(snapshotDir_, 5, "five");
-  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\S0000005.TXN"), 0);
+  EXPECT_EQ(restore::ArchivedLogCallback(&job_, 5, "L:\\logdir\\S0000005.TXN"), 0);
   EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000005.TXN"), "five");
   EXPECT_EQ(job_.progress.accumulated,
             "First archive needed is: S0000005\r\nCopying archived log L:\\logdir\\S0000005.TXN\r\n");
@@ -174,20 +174,20 @@ TEST_F(CallbackTest, SuppliesConsecutiveExtentsUpToTheFirstGap) {
   ArchiveExtent(kChangeInfoDir, 6);
   ArchiveExtent(snapshotDir_, 7);
   ArchiveExtent(snapshotDir_, 9);
-  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\wanted.TXN"), 0);
+  EXPECT_EQ(restore::ArchivedLogCallback(&job_, 5, "L:\\logdir\\wanted.TXN"), 0);
   EXPECT_TRUE(WindowsFileExists("L:\\logdir\\S0000007.TXN"));
   EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000009.TXN"));
 }
 
 TEST_F(CallbackTest, ExtentThatWasNeverArchivedGivesAllBitsSet) {
   ArchiveExtent(snapshotDir_, 5);
-  EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 8, "L:\\logdir\\S0000008.TXN"), 0xFFFF);
+  EXPECT_EQ(restore::ArchivedLogCallback(&job_, 8, "L:\\logdir\\S0000008.TXN"), 0xFFFF);
   EXPECT_EQ(job_.progress.accumulated, "First archive needed is: S0000008\r\n");
 }
 
-TEST_F(CallbackTest, WithoutARunningRestoreNothingIsSupplied) {
+TEST_F(CallbackTest, WithoutARestoreRequestNothingIsSupplied) {
   ArchiveExtent(snapshotDir_, 5);
-  restore::SetCurrentRestoreJob(nullptr);
+  restore::SetCurrentRestoreJob(&job_);  // the current request does not stand in for the context
   EXPECT_EQ(restore::ArchivedLogCallback(nullptr, 5, "L:\\logdir\\S0000005.TXN"), 0xFFFF);
 }
 
@@ -197,6 +197,19 @@ TEST_F(CallbackTest, NotesRecoveryReachesTheCallbackOfTheCurrentJob) {
   ASSERT_EQ(UpToTheMinute({"a.nsf"}), 0);
   EXPECT_EQ(notes_.recoverCalls()[0].callbackResults, (std::vector<notes::Status>{0, 0xFFFF}));
   EXPECT_TRUE(WindowsFileExists("L:\\logdir\\S0000005.TXN"));
+}
+
+TEST_F(CallbackTest, TheCallbackServesTheRecoveringJobWhateverRequestIsCurrent) {
+  ArchiveExtent(snapshotDir_, 5);
+  restore::RestoreJob other = MakeJob(true);
+  restore::SetCurrentRestoreJob(&other);
+  notes_.ScriptRecover(Step{0, 0, {{5, "L:\\logdir\\S0000005.TXN"}}, ""});
+  uint32_t failingIndex = 0;
+  ASSERT_EQ(restore::RunNotesRecovery(job_, restore::BuildNameBuffer({Db("a.nsf")}), failingIndex), 0);
+  EXPECT_EQ(notes_.recoverCalls()[0].callbackResults, (std::vector<notes::Status>{0}));
+  EXPECT_TRUE(Printed("First archive needed is: S0000005\r\n"));
+  EXPECT_EQ(other.progress.accumulated, "");
+  EXPECT_EQ(restore::CurrentRestoreJob(), &other);
 }
 
 }  // namespace

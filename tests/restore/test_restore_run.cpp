@@ -1,6 +1,7 @@
 // The restore run end to end against the fake runtime and storage: the
 // texts, the event entry, the report and the lock on every way out.
 #include <functional>
+#include <stdexcept>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,7 +9,9 @@
 #include "core/progress.h"
 #include "domino/vaultinfo.h"
 #include "platform/ini.h"
+#include "platform/registry.h"
 #include "tests/restore/restore_fixture.h"
+#include "tests/support/recording_observer.h"
 
 namespace omb::test {
 namespace {
@@ -119,13 +122,15 @@ TEST_F(RunRestoreTest, PointInTimeRestoreNeverRollsForward) {
 
 TEST_F(RunRestoreTest, StatusDialogShowsProgressAndGetsItsButtonBack) {
   SetUpServer();
-  RecordingStatusWindow window;
+  RecordingObserver window;
   restore::RestoreJob job = MakeJob(false);
   job.owner = &window;
   ASSERT_EQ(Run(job).result, 0);
-  EXPECT_EQ(window.range, (std::vector<int>{0, 2, 1}));
+  ASSERT_EQ(window.ranges.size(), 1u);
+  EXPECT_EQ(window.ranges[0].high, 2);
+  EXPECT_EQ(window.ranges[0].step, 1);
   EXPECT_EQ(window.steps, 2);
-  EXPECT_EQ(window.enabled_, (std::vector<int>{restore::kPrintInfoControl}));
+  EXPECT_EQ(window.finished, (std::vector<bool>{true}));
   EXPECT_EQ(window.busyChanges, (std::vector<bool>{true, false}));
 }
 
@@ -366,6 +371,50 @@ TEST_F(RunRestoreTest, SnapshotRestoreReportingInvalidHandleCountsAsDone) {
   restore::RestoreJob job = MakeJob(true);
   Outcome outcome = Run(job);
   EXPECT_EQ(outcome.result, 0) << outcome.text;
+}
+
+// ---- what escapes the steps -----------------------------------------------------
+
+class ThrowingRecovery : public FakeNotes {
+ public:
+  notes::Status Recover(std::string_view, const notes::ArchivedLogCallback&, uint32_t, uint32_t&) override {
+    throw std::runtime_error("disk on fire");
+  }
+};
+
+TEST_F(RunRestoreTest, UnexpectedExceptionEndsTheRunLikeAFailure) {
+  SetUpServer();
+  ThrowingRecovery throwing;
+  throwing.SetLogId(LogIdOfSeries(0x12345678));
+  throwing.AddExtent(4, std::string(kLogPath) + "\\live.TXN", true);
+  RecordingObserver window;
+  restore::RestoreJob job(RunServices{throwing, storage_, clock_, messages_});
+  restore::RestoreJob filled = MakeJob(false);
+  job.server = filled.server;
+  job.snapshot = filled.snapshot;
+  job.owner = &window;
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, "ERROR: disk on fire\r\nERROR: Restore aborted.\r\n"), std::string::npos);
+  ExpectEvent(outcome, kEventRestoreFailed,
+              Strings("UP TO THE MINUTE", "ERROR: disk on fire\r\nERROR: Restore aborted.\r\n"));
+  EXPECT_FALSE(throwing.runtimeActive());
+  EXPECT_TRUE(RunLockFree());
+  EXPECT_EQ(window.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(window.finished, (std::vector<bool>{false}));
+}
+
+TEST_F(RunRestoreTest, ReportThatCannotBeSavedGoesToTheRunsMessages) {
+  SetUpServer();
+  platform::DeleteRegistryValue("SOFTWARE\\Velmora\\Ombrel for Domino 1.0\\Client", "ReportFolder");
+  restore::RestoreJob job = MakeJob(true);
+  EXPECT_EQ(restore::RunRestore(job), 0);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, "Unable to save Restore report.");
+  EXPECT_NE(messages_.shown[0].text.find("Failed to read registry value name ReportFolder"), std::string::npos);
+  EXPECT_TRUE(RunLockFree());
 }
 
 }  // namespace

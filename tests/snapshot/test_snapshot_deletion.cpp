@@ -14,8 +14,10 @@
 #include "reports/reports.h"
 #include "snapshot/deletion.h"
 #include "storage/storage.h"
-#include "tests/support/fake_storage.h"
 #include "tests/snapshot/snapshot_fixture.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_notes.h"
+#include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {
@@ -78,7 +80,9 @@ class DeletionTest : public test::MachineTest {
     return platform::IsFile(Dir(server, snapshot) + "\\logs\\" + file);
   }
 
-  int Delete(int keep) { return DeleteExcessSnapshots(server_, 'E', keep, deleted_); }
+  int Delete(int keep) {
+    return DeleteExcessSnapshots({notes_, storage_, clock_, messages_}, server_, 'E', keep, deleted_);
+  }
 
   std::string Output() const { return server_.progress.accumulated; }
   bool OutputHas(const std::string& text) const { return Output().find(text) != std::string::npos; }
@@ -95,8 +99,10 @@ class DeletionTest : public test::MachineTest {
     return texts;
   }
 
+  test::FakeNotes notes_;
   test::FakeStorage storage_;
-  test::ScopedStorage installed_{storage_};
+  test::FakeClock clock_;
+  test::RecordingMessageBox messages_;
   PartitionInfo server_;
   int deleted_ = -1;
 };
@@ -113,6 +119,27 @@ TEST_F(DeletionTest, KeepCountAtOrAboveTheServersSnapshotsDeletesNothingButRepor
   const auto reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_TRUE(IsEmptyDeletionReport(reports[0])) << reports[0];
+}
+
+TEST_F(DeletionTest, ReportIsStampedAndNamedByTheRunsClock) {
+  clock_.Set(test::FileTimeUtc(2003, 4, 7, 13, 5, 9));
+  AddDay("Mail1", 1, 1);
+  AddDay("Mail1", 1, 2);
+  ASSERT_EQ(Delete(1), 0);
+  std::string text;
+  ASSERT_EQ(platform::ReadWholeFile("c:\\temp\\Delete Snapshot\\04-07-2003_13.05.09.txt", text), 0);
+  EXPECT_EQ(text.rfind("4/7/2003 13:05:09:00  Deletion Report\r\n\r\n", 0), 0u) << text;
+}
+
+TEST_F(DeletionTest, ReportThatCannotBeSavedGoesToTheRunsMessages) {
+  AddDay("Mail1", 1, 1);
+  AddDay("Mail1", 1, 2);
+  ASSERT_TRUE(platform::DeleteRegistryValue(reports::kClientKey, reports::kReportFolderValue));
+  ASSERT_EQ(Delete(1), 0);
+  EXPECT_EQ(deleted_, 1);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, "Unable to save Delete Snapshot report.");
+  EXPECT_EQ(messages_.shown[0].icon, platform::MessageIcon::Error);
 }
 
 TEST_F(DeletionTest, OldestSnapshotsBeyondTheKeepCountGoWithTheirDirectories) {

@@ -13,8 +13,8 @@
 #include "platform/system.h"
 #include "snapshot/naming.h"
 #include "storage/storage.h"
-#include "tests/support/fake_storage.h"
 #include "tests/snapshot/snapshot_fixture.h"
+#include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::snapshot {
@@ -49,11 +49,10 @@ class NamingTest : public test::MachineTest {
   }
 
   int Rotate(bool deleteExcess, std::u16string& timeDate) {
-    return RotateRecent('E', server_, deleteExcess, timeDate);
+    return RotateRecent(storage_, 'E', server_, deleteExcess, timeDate);
   }
 
   test::FakeStorage storage_;
-  test::ScopedStorage installed_{storage_};
   PartitionInfo server_;
 };
 
@@ -244,7 +243,7 @@ TEST_F(NamingTest, MissingVaultinfoRootStopsTheRotation) {
 TEST_F(NamingTest, RecentTimeIsWrittenWithoutLineBreak) {
   storage_.AddSnapshot('E', kRecent, test::FileTimeUtc(2003, 4, 7, 9, 5, 12));
   ASSERT_EQ(CreateDirectoryPath(kRecentDir), 1);
-  EXPECT_EQ(RecordRecentTime('E', server_), 0);
+  EXPECT_EQ(RecordRecentTime(storage_, 'E', server_), 0);
   std::string bytes;
   ASSERT_EQ(platform::ReadWholeFile(std::string(kRecentDir) + "\\snapshot_time_date", bytes), 0);
   EXPECT_EQ(bytes, "dominosnap__HOST__Mail1__4-7-2003_9.5.12");
@@ -253,13 +252,13 @@ TEST_F(NamingTest, RecentTimeIsWrittenWithoutLineBreak) {
 
 TEST_F(NamingTest, RecentTimeWithoutRecentSnapshotStillSucceeds) {
   ASSERT_EQ(CreateDirectoryPath(kRecentDir), 1);
-  EXPECT_EQ(RecordRecentTime('E', server_), 0);
+  EXPECT_EQ(RecordRecentTime(storage_, 'E', server_), 0);
   EXPECT_FALSE(platform::PathExists(std::string(kRecentDir) + "\\snapshot_time_date"));
 }
 
 TEST_F(NamingTest, RecentTimeNeedsTheChangeInfoDirectory) {
   storage_.AddSnapshot('E', kRecent, test::FileTimeUtc(2003, 4, 7, 9, 5, 12));
-  EXPECT_EQ(RecordRecentTime('E', server_), -1);
+  EXPECT_EQ(RecordRecentTime(storage_, 'E', server_), -1);
   EXPECT_EQ(Output(), "ERROR: ChangeInfoDir does not exist.\r\n");
 }
 

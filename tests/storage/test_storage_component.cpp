@@ -138,22 +138,6 @@ TEST_F(ComponentTest, PreSnapshotHookRunsBeforeTheCopyOnThisMachine) {
   EXPECT_EQ(ReadHostFile(Drive('E') / "a"), "during");
 }
 
-class RecordingComponent : public storage::Component {
- public:
-  HRESULT GetSnapshotFactory() override { return storage::E_FAIL_; }
-  HRESULT CreateSnapshotInterface(std::unique_ptr<storage::SnapshotInterface>&) override { return storage::E_FAIL_; }
-  HRESULT GetDiskFactory() override { return storage::E_NOINTERFACE_; }
-  HRESULT CreateDiskInterface(std::unique_ptr<storage::DiskInterface>&) override { return storage::E_FAIL_; }
-};
-
-TEST_F(ComponentTest, AnInstalledComponentReplacesTheBuiltInOne) {
-  RecordingComponent fake;
-  EXPECT_EQ(storage::SetStorageComponent(&fake), nullptr);
-  EXPECT_EQ(storage::CurrentComponent().GetDiskFactory(), storage::E_NOINTERFACE_);
-  EXPECT_EQ(storage::SetStorageComponent(nullptr), &fake);
-  EXPECT_EQ(storage::CurrentComponent().GetDiskFactory(), S_OK_);
-}
-
 TEST(Utf16Test, RoundTripsEveryPlaneAndReplacesMalformedInput) {
   std::string text = "dominosnap__H\xC3\x96ST__\xE2\x82\xAC__\xF0\x9F\x98\x80";
   std::u16string wide = storage::ToUtf16(text);

@@ -16,7 +16,7 @@
 //    log callback with given requests and print text to standard output.
 //  - failure injection: the Nth call of any method fails with a status.
 //
-// Install it for a scope with ScopedNotesApi.
+// Pass it to a run as the Notes runtime of its RunServices.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -266,19 +266,6 @@ class FakeNotes : public notes::NotesApi {
   std::vector<Failure> failures_;
   notes::Handle nextHandle_ = 1;
   uint32_t nextContext_ = 1;
-};
-
-// Installs a Notes API for the lifetime of the object, then restores the
-// previous one.
-class ScopedNotesApi {
- public:
-  explicit ScopedNotesApi(notes::NotesApi& api) : previous_(notes::SetNotesApi(&api)) {}
-  ~ScopedNotesApi() { notes::SetNotesApi(previous_); }
-  ScopedNotesApi(const ScopedNotesApi&) = delete;
-  ScopedNotesApi& operator=(const ScopedNotesApi&) = delete;
-
- private:
-  notes::NotesApi* previous_;
 };
 
 }  // namespace omb::test

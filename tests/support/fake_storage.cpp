@@ -276,11 +276,4 @@ std::vector<storage::SnapshotRecord> FakeStorage::Ordered(const Volume& volume) 
   return records;
 }
 
-// ---- installation ---------------------------------------------------------------
-
-ScopedStorage::ScopedStorage(storage::Component& component)
-    : previous_(storage::SetStorageComponent(&component)) {}
-
-ScopedStorage::~ScopedStorage() { storage::SetStorageComponent(previous_); }
-
 }  // namespace omb::test

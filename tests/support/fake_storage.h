@@ -1,8 +1,8 @@
 #pragma once
 // An in-memory storage component for tests: per-volume snapshot lists,
 // virtual disks, a record of every call and injectable failures at every
-// step (the factories and interfaces included). Install it for a scope
-// with ScopedStorage.
+// step (the factories and interfaces included). Pass it to a run as the
+// storage component of its RunServices.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -107,18 +107,6 @@ class FakeStorage : public storage::Component {
   uint64_t nextCreationTime_ = 0;
   uint64_t nextOrder_ = 0;
   bool refuseDeletes_ = false;
-};
-
-// Installs a component for its lifetime and restores the previous one.
-class ScopedStorage {
- public:
-  explicit ScopedStorage(storage::Component& component);
-  ~ScopedStorage();
-  ScopedStorage(const ScopedStorage&) = delete;
-  ScopedStorage& operator=(const ScopedStorage&) = delete;
-
- private:
-  storage::Component* previous_;
 };
 
 // A UTC FILETIME for a calendar time (tests pick readable snapshot times).

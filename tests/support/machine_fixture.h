@@ -25,9 +25,23 @@ class MachineTest : public ::testing::Test {
   std::filesystem::path root_;
 };
 
+// Keeps every message box shown to it.
+class RecordingMessageBox : public platform::MessageBoxPresenter {
+ public:
+  struct Shown {
+    std::string text;
+    std::string caption;
+    platform::MessageIcon icon;
+  };
+  void Show(std::string_view text, std::string_view caption, platform::MessageIcon icon) override {
+    shown.push_back({std::string(text), std::string(caption), icon});
+  }
+  std::vector<Shown> shown;
+};
+
 // Records the message boxes shown while it lives, then puts back the
 // presenter that was installed before.
-class ScopedMessageBoxes : public platform::RecordingMessageBox {
+class ScopedMessageBoxes : public RecordingMessageBox {
  public:
   ScopedMessageBoxes() : previous_(platform::SetMessageBoxPresenter(this)) {}
   ~ScopedMessageBoxes() override { platform::SetMessageBoxPresenter(previous_); }

@@ -22,7 +22,7 @@ TEST_F(DiscoveryOfDominosimMachine, ThreePartitionsInBothLayouts) {
     std::filesystem::create_directories(root_);
     Init({"--servers", "3", "--layout", layout, "--logging", "archive,circular,none"});
     ServerList list;
-    ASSERT_EQ(DiscoverServers(list), 0) << "layout " << layout;
+    ASSERT_EQ(DiscoverServers(list, DefaultRunServices()), 0) << "layout " << layout;
     ASSERT_EQ(list.count(), 3u);
     EXPECT_TRUE(list.partitioned);
     EXPECT_EQ(list.machineName, "DOMSRV01");
@@ -47,7 +47,7 @@ TEST_F(DiscoveryOfDominosimMachine, ThreePartitionsInBothLayouts) {
 TEST_F(DiscoveryOfDominosimMachine, FreshSingleServer) {
   Init({"--fresh"});
   ServerList list;
-  ASSERT_EQ(DiscoverServers(list), 0);
+  ASSERT_EQ(DiscoverServers(list, DefaultRunServices()), 0);
   ASSERT_EQ(list.count(), 1u);
   const PartitionInfo& server = list.servers[0];
   EXPECT_FALSE(list.partitioned);

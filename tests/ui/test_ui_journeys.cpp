@@ -81,6 +81,8 @@ TEST_F(JourneyTest, BackupWizardNowRunsTheBackupAndLeavesItsReport) {
   bool ok = false;
   BackupWithTheWizard(shown, ok);
   EXPECT_TRUE(ok) << shown;
+  // The dialog showed the run's text as it came.
+  EXPECT_NE(shown.find("Starting Backup of Server Mail1/Sales/Acme"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("Mail2/Sales/Acme"), std::string::npos);
   std::vector<std::string> backups = ReportNames(reports::kBackup);
   ASSERT_EQ(backups.size(), 1u);
@@ -119,6 +121,7 @@ TEST_F(JourneyTest, RestoreFromTheRestoreTabGivesBackEveryDocument) {
                       Qt::LeftButton);
   });
   EXPECT_TRUE(ok) << shown;
+  EXPECT_NE(shown.find("SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos) << shown;
   EXPECT_EQ(Checksum(1), before);
   std::vector<std::string> restores = ReportNames(reports::kRestore);
   ASSERT_EQ(restores.size(), 1u);

@@ -44,7 +44,7 @@ class MainWindowTest : public test::UiTest {
   void SetUp() override {
     UiTest::SetUp();
     // Hosts named "down..." do not answer, "old..." are incompatible.
-    SetRemoteConnector([](const std::string& host, int& status) -> std::unique_ptr<RemoteSession> {
+    connector_ = [](const std::string& host, int& status) -> std::unique_ptr<RemoteSession> {
       if (host.rfind("down", 0) == 0) {
         status = 1;
         return nullptr;
@@ -55,11 +55,7 @@ class MainWindowTest : public test::UiTest {
       }
       status = 0;
       return std::make_unique<FakeRemote>(host);
-    });
-  }
-  void TearDown() override {
-    SetRemoteConnector({});
-    UiTest::TearDown();
+    };
   }
   void ConnectTo(const std::string& host) {
     WithModal(ui::DialogName(ui::dlg::kConnect),

@@ -90,7 +90,8 @@ ui::ConsoleApplication& UiTest::Console() {
   if (!console_) {
     // As at every start: the report folder and its category folders exist.
     reports::EnsureReportFolder();
-    console_ = std::make_unique<ui::ConsoleApplication>(local_, services_);
+    console_ = std::make_unique<ui::ConsoleApplication>(local_, services_, StartupSteps{},
+                                                        connector_);
   }
   return *console_;
 }

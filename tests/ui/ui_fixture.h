@@ -104,6 +104,7 @@ class UiTest : public MachineTest {
   FixedClock clock_;
   ui::ConsoleServices services_{prompts_, printers_, folders_, opener_, clock_};
   ops::LocalOperations local_;
+  RemoteConnector connector_;  // set before Console() to reach other hosts
   std::unique_ptr<ui::ConsoleApplication> console_;
 };
 

@@ -1,4 +1,4 @@
-#include "backup/log_archive.h"
+#include "vault/log_archive.h"
 
 #include <cstdio>
 
@@ -10,10 +10,6 @@
 namespace omb::backup {
 
 namespace {
-
-std::string StatusText(notes::Status status) {
-  return notes::Api().StatusText(static_cast<notes::Status>(status & 0x3FFF));
-}
 
 std::string LogsDirectory(const std::string& changeInfoDirectory) {
   return changeInfoDirectory + (changeInfoDirectory.back() == '\\' ? "logs\\" : "\\logs\\");
@@ -34,18 +30,18 @@ bool EndsWithTxn(const std::string& name) {
 }
 
 // Makes the logs folder (one level); an existing one is fine.
-void CreateTargetDirectory(const std::string& targetDirectory) {
+void CreateTargetDirectory(notes::NotesApi& api, const std::string& targetDirectory) {
   std::string translated;
-  if (notes::Api().TranslatePath(1, targetDirectory, translated) != 0) translated = targetDirectory;
+  if (api.TranslatePath(1, targetDirectory, translated) != 0) translated = targetDirectory;
   platform::CreateOneDirectory(translated);
 }
 
 // Copies one extent and marks it archived once the copy exists. False
 // stops the archiving: the extent and all later ones stay for the next run.
-bool ArchiveExtent(ProgressSink& out, const std::string& targetDirectory, const notes::LogExtent& extent,
-                   std::vector<uint32_t>& archived) {
-  CreateTargetDirectory(targetDirectory);
-  if (out.window) out.window->StepProgress();
+bool ArchiveExtent(notes::NotesApi& api, ProgressSink& out, const std::string& targetDirectory,
+                   const notes::LogExtent& extent, std::vector<uint32_t>& archived) {
+  CreateTargetDirectory(api, targetDirectory);
+  if (out.window) out.window->Step();
   std::string targetFile = targetDirectory + ArchivedLogName(extent.number);
   Emit(out, "Archiving " + extent.path + "\r\n");
   archived.push_back(extent.number);
@@ -53,7 +49,7 @@ bool ArchiveExtent(ProgressSink& out, const std::string& targetDirectory, const 
     Emit(out, "Could not copy " + extent.path + "\r\n");
     return false;
   }
-  return notes::Api().MarkArchived(extent.logId, extent.number) == 0;
+  return api.MarkArchived(extent.logId, extent.number) == 0;
 }
 
 }  // namespace
@@ -64,22 +60,22 @@ std::string ArchivedLogName(uint32_t extentNumber) {
   return name;
 }
 
-int CopyLogsToVaultinfo(PartitionInfo& server, const std::string& changeInfoDirectory) {
+int CopyLogsToVaultinfo(notes::NotesApi& api, PartitionInfo& server, const std::string& changeInfoDirectory) {
   if (changeInfoDirectory.empty()) return -1;
   std::string target = LogsDirectory(changeInfoDirectory);
-  if (StatusWindow* bar = server.progress.window) bar->SetProgressRange(0, CountFiles(server.logPath), 1);
+  if (ProgressObserver* bar = server.progress.window) bar->Range(0, CountFiles(server.logPath), 1);
   std::vector<uint32_t> archived;
-  ArchiveLogs(server.progress, target, archived);
+  ArchiveLogs(api, server.progress, target, archived);
   return 0;
 }
 
-int ArchiveLogs(ProgressSink& out, const std::string& targetDirectory, std::vector<uint32_t>& archived) {
+int ArchiveLogs(notes::NotesApi& api, ProgressSink& out, const std::string& targetDirectory,
+                std::vector<uint32_t>& archived) {
   std::printf("Archiving logs in log dir: %s\n", targetDirectory.c_str());
   std::fflush(stdout);
-  notes::NotesApi& api = notes::Api();
   notes::Status status = api.ArchiveBegin();
   if (status != 0) {
-    Emit(out, "ERROR: " + StatusText(status) + "\r\n");
+    Emit(out, "ERROR: " + notes::StatusTextOf(api, status) + "\r\n");
     return -1;
   }
   for (int calls = 1;; ++calls) {
@@ -94,7 +90,7 @@ int ArchiveLogs(ProgressSink& out, const std::string& targetDirectory, std::vect
       api.ArchiveEnd();
       return -1;
     }
-    if (!ArchiveExtent(out, targetDirectory, extent, archived)) break;
+    if (!ArchiveExtent(api, out, targetDirectory, extent, archived)) break;
   }
   return api.ArchiveEnd() != 0 ? -1 : 0;
 }
@@ -105,15 +101,14 @@ void ListArchivedLogs(const std::string& directory, std::vector<std::string>& pa
   for (const platform::DirEntry& entry : entries) {
     if (entry.isDirectory) {
       if (entry.name.empty() || entry.name[0] == '.') continue;
-      ListArchivedLogs(JoinPath(directory, entry.name), paths);
+      ListArchivedLogs(platform::JoinPath(directory, entry.name), paths);
     } else if (EndsWithTxn(entry.name)) {
-      paths.push_back(JoinPath(directory, entry.name));
+      paths.push_back(platform::JoinPath(directory, entry.name));
     }
   }
 }
 
-int CurrentLogSeries(uint32_t& lastExtent, std::string& series) {
-  notes::NotesApi& api = notes::Api();
+int CurrentLogSeries(notes::NotesApi& api, uint32_t& lastExtent, std::string& series) {
   uint32_t last = 0;
   notes::LogExtent extent;
   notes::Status status = api.ArchiveFirst(extent);

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "snapshot/component.h"
+#include "component/component.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
@@ -28,7 +28,6 @@ class SnapshotComponentTest : public MachineTest {
   }
 
   FakeStorage fake_;
-  ScopedStorage installed_{fake_};
 };
 
 TEST_F(SnapshotComponentTest, EntryTextsHaveNoLeadingZeros) {
@@ -56,7 +55,7 @@ TEST_F(SnapshotComponentTest, ListingKeepsTheComponentsOrder) {
   fake_.AddSnapshot('E', "older", FileTimeUtc(2003, 4, 7, 9, 5, 2));
   fake_.AddSnapshot('E', "newer", FileTimeUtc(2003, 4, 8, 10, 0, 0));
   std::vector<SnapshotEntry> entries;
-  ASSERT_EQ(snapshot::ListSnapshots('e', entries), 0);
+  ASSERT_EQ(snapshot::ListSnapshots(fake_, 'e', entries), 0);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].name, "newer");
   EXPECT_EQ(entries[0].dateText, "4-8-2003");
@@ -66,7 +65,7 @@ TEST_F(SnapshotComponentTest, ListingKeepsTheComponentsOrder) {
 
 TEST_F(SnapshotComponentTest, EmptyVolumeListsNothing) {
   std::vector<SnapshotEntry> entries;
-  EXPECT_EQ(snapshot::ListSnapshots('E', entries), 0);
+  EXPECT_EQ(snapshot::ListSnapshots(fake_, 'E', entries), 0);
   EXPECT_TRUE(entries.empty());
 }
 
@@ -75,7 +74,7 @@ TEST_F(SnapshotComponentTest, ListingFailsWhenAnyStepFails) {
   for (Method method : {Method::GetSnapshotFactory, Method::CreateSnapshotInterface, Method::EnumSnapShots}) {
     fake_.FailMethod(method, storage::E_FAIL_);
     std::vector<SnapshotEntry> entries;
-    EXPECT_EQ(snapshot::ListSnapshots('E', entries), -1);
+    EXPECT_EQ(snapshot::ListSnapshots(fake_, 'E', entries), -1);
     EXPECT_TRUE(entries.empty());
     fake_.ClearFailure(method);
   }
@@ -85,17 +84,17 @@ TEST_F(SnapshotComponentTest, OpeningTheInterfaceNamesTheFailingStep) {
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   std::string error;
   fake_.FailMethod(Method::GetSnapshotFactory, kClassNotRegistered);
-  EXPECT_EQ(snapshot::OpenSnapshotInterface(snapshots, error), -1);
+  EXPECT_EQ(snapshot::OpenSnapshotInterface(fake_, snapshots, error), -1);
   EXPECT_EQ(error, "Could not create Snapshot COM Object.\r\nClass not registered\r\n\r\n");
   fake_.ClearFailure(Method::GetSnapshotFactory);
 
   fake_.FailMethod(Method::CreateSnapshotInterface, static_cast<storage::HRESULT>(0x8004DEAD));
-  EXPECT_EQ(snapshot::OpenSnapshotInterface(snapshots, error), -1);
+  EXPECT_EQ(snapshot::OpenSnapshotInterface(fake_, snapshots, error), -1);
   EXPECT_EQ(error, "Could not obtain Snapshot interface pointer.\r\nUnknown error.\r\n");
   EXPECT_EQ(snapshots, nullptr);
   fake_.ClearFailure(Method::CreateSnapshotInterface);
 
-  EXPECT_EQ(snapshot::OpenSnapshotInterface(snapshots, error), 0);
+  EXPECT_EQ(snapshot::OpenSnapshotInterface(fake_, snapshots, error), 0);
   EXPECT_NE(snapshots, nullptr);
 }
 
@@ -114,21 +113,20 @@ class NullInterfaceComponent : public storage::Component {
 
 TEST_F(SnapshotComponentTest, SuccessWithoutAnInterfaceIsAFailureNotACrash) {
   NullInterfaceComponent broken;
-  ScopedStorage scoped(broken);
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   std::string error;
-  EXPECT_EQ(snapshot::OpenSnapshotInterface(snapshots, error), -1);
+  EXPECT_EQ(snapshot::OpenSnapshotInterface(broken, snapshots, error), -1);
   EXPECT_EQ(error, "Could not obtain Snapshot interface pointer.\r\nNo such interface supported\r\n\r\n");
   std::string restoreError;
-  EXPECT_EQ(snapshot::RestoreSnapshot('E', u"snap", restoreError), -1);
+  EXPECT_EQ(snapshot::RestoreSnapshot(broken, 'E', u"snap", restoreError), -1);
   std::vector<SnapshotEntry> entries;
-  EXPECT_EQ(snapshot::ListSnapshots('E', entries), -1);
+  EXPECT_EQ(snapshot::ListSnapshots(broken, 'E', entries), -1);
 }
 
 TEST_F(SnapshotComponentTest, CreateSendsTheUpperCaseDriveAndReportsFailure) {
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   std::string error;
-  ASSERT_EQ(snapshot::OpenSnapshotInterface(snapshots, error), 0);
+  ASSERT_EQ(snapshot::OpenSnapshotInterface(fake_, snapshots, error), 0);
   EXPECT_EQ(snapshot::CreateSnapshot(*snapshots, 'e', u"dominosnap__HOST__MAIL1__recent", error), 0);
   EXPECT_TRUE(fake_.HasSnapshot('E', "dominosnap__HOST__MAIL1__recent"));
   EXPECT_EQ(fake_.Calls().back().drive, "E");
@@ -141,9 +139,9 @@ TEST_F(SnapshotComponentTest, CreateSendsTheUpperCaseDriveAndReportsFailure) {
 TEST_F(SnapshotComponentTest, RestoreCountsEHandleAsSuccess) {
   fake_.AddSnapshot('E', "snap", FileTimeUtc(2003, 4, 7, 9, 5, 2));
   std::string error = "earlier\r\n";
-  EXPECT_EQ(snapshot::RestoreSnapshot('E', u"snap", error), 0);
+  EXPECT_EQ(snapshot::RestoreSnapshot(fake_, 'E', u"snap", error), 0);
   fake_.FailMethod(Method::RestoreSnapShot, storage::E_HANDLE_);
-  EXPECT_EQ(snapshot::RestoreSnapshot('E', u"snap", error), 0);
+  EXPECT_EQ(snapshot::RestoreSnapshot(fake_, 'E', u"snap", error), 0);
   EXPECT_EQ(error, "earlier\r\n");
 }
 
@@ -151,13 +149,13 @@ TEST_F(SnapshotComponentTest, RestoreAppendsTheTextOfTheFailingStep) {
   fake_.AddSnapshot('E', "snap", FileTimeUtc(2003, 4, 7, 9, 5, 2));
   std::string error = "earlier\r\n";
   fake_.FailMethod(Method::RestoreSnapShot, storage::E_FAIL_);
-  EXPECT_EQ(snapshot::RestoreSnapshot('E', u"snap", error), -1);
+  EXPECT_EQ(snapshot::RestoreSnapshot(fake_, 'E', u"snap", error), -1);
   EXPECT_EQ(error, "earlier\r\nERROR: Restore SnapShot failed.\r\nUnspecified error\r\n");
   fake_.ClearFailure(Method::RestoreSnapShot);
 
   error.clear();
   fake_.FailMethod(Method::GetSnapshotFactory, kClassNotRegistered);
-  EXPECT_EQ(snapshot::RestoreSnapshot('E', u"snap", error), -1);
+  EXPECT_EQ(snapshot::RestoreSnapshot(fake_, 'E', u"snap", error), -1);
   EXPECT_EQ(error, "ERROR: Could not create Snapshot Inteferface.\r\nClass not registered\r\n");
 }
 

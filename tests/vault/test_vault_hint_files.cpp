@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "backup/hint_files.h"
 #include "tests/support/machine_fixture.h"
+#include "vault/hint_files.h"
 
 namespace omb::backup {
 namespace {

@@ -1,7 +1,7 @@
 // The storage component as the engines use it: opening the snapshot
 // interface, creating and restoring snapshots with the texts the runs show
 // on failure, and the listing of a volume's snapshots.
-#include "snapshot/component.h"
+#include "component/component.h"
 
 #include <cctype>
 #include <cstdio>
@@ -41,8 +41,8 @@ std::string SystemText(storage::HRESULT hr) {
   return text.empty() ? "Unknown error." : text;
 }
 
-int OpenSnapshotInterface(std::unique_ptr<storage::SnapshotInterface>& out, std::string& errorText) {
-  storage::Component& component = storage::CurrentComponent();
+int OpenSnapshotInterface(storage::Component& component, std::unique_ptr<storage::SnapshotInterface>& out,
+                          std::string& errorText) {
   storage::HRESULT hr = component.GetSnapshotFactory();
   if (storage::Failed(hr)) {
     errorText = "Could not create Snapshot COM Object.\r\n" + SystemText(hr) + "\r\n";
@@ -81,8 +81,8 @@ int CreateSnapshot(storage::SnapshotInterface& snapshots, char driveLetter, cons
   return 0;
 }
 
-int RestoreSnapshot(char driveLetter, const std::u16string& name, std::string& errorText) {
-  storage::Component& component = storage::CurrentComponent();
+int RestoreSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                    std::string& errorText) {
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   storage::HRESULT hr = component.GetSnapshotFactory();
   if (!storage::Failed(hr)) hr = component.CreateSnapshotInterface(snapshots);
@@ -115,8 +115,7 @@ SnapshotEntry MakeSnapshotEntry(const storage::SnapshotRecord& record) {
   return entry;
 }
 
-int ListSnapshots(char driveLetter, std::vector<SnapshotEntry>& entries) {
-  storage::Component& component = storage::CurrentComponent();
+int ListSnapshots(storage::Component& component, char driveLetter, std::vector<SnapshotEntry>& entries) {
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   if (storage::Failed(component.GetSnapshotFactory())) return -1;
   if (storage::Failed(component.CreateSnapshotInterface(snapshots)) || !snapshots) return -1;

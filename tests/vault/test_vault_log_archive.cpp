@@ -3,8 +3,9 @@
 
 #include <filesystem>
 
-#include "backup/log_archive.h"
-#include "tests/backup/backup_fixture.h"
+#include "tests/support/notes_machine_test.h"
+#include "tests/support/recording_observer.h"
+#include "vault/log_archive.h"
 
 namespace omb::backup {
 namespace {
@@ -32,7 +33,7 @@ class LogArchiveTest : public test::NotesMachineTest {
 
   int Archive(std::vector<uint32_t>& archived) {
     testing::internal::CaptureStdout();
-    int result = ArchiveLogs(out_, kTarget, archived);
+    int result = ArchiveLogs(*notes_, out_, kTarget, archived);
     printed_ = testing::internal::GetCapturedStdout();
     return result;
   }
@@ -132,13 +133,13 @@ TEST_F(LogArchiveTest, CopyLogsToVaultinfoJoinsLogsFolderAndSizesTheProgressBar)
   AddExtent(3);
   WriteHostFile(Host(std::string(kLogDir) + "\\nlogctrl.lfh"), "control");
   std::filesystem::create_directories(Host(std::string(kLogDir) + "\\sub"));
-  test::RecordingStatusWindow window;
+  test::RecordingObserver window;
   PartitionInfo server;
   server.logPath = kLogDir;
   server.progress.window = &window;
 
   testing::internal::CaptureStdout();
-  EXPECT_EQ(CopyLogsToVaultinfo(server, "G:\\vaultinfo\\Mail1\\snap"), 0);
+  EXPECT_EQ(CopyLogsToVaultinfo(*notes_, server, "G:\\vaultinfo\\Mail1\\snap"), 0);
   testing::internal::GetCapturedStdout();
   EXPECT_TRUE(std::filesystem::exists(Host(std::string(kTarget) + "S0000003.TXN")));
   ASSERT_EQ(window.ranges.size(), 1u);
@@ -148,7 +149,7 @@ TEST_F(LogArchiveTest, CopyLogsToVaultinfoJoinsLogsFolderAndSizesTheProgressBar)
 
   AddExtent(4);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(CopyLogsToVaultinfo(server, "G:\\vaultinfo\\Mail1\\snap\\"), 0);
+  EXPECT_EQ(CopyLogsToVaultinfo(*notes_, server, "G:\\vaultinfo\\Mail1\\snap\\"), 0);
   testing::internal::GetCapturedStdout();
   EXPECT_TRUE(std::filesystem::exists(Host(std::string(kTarget) + "S0000004.TXN")));
 }
@@ -156,7 +157,7 @@ TEST_F(LogArchiveTest, CopyLogsToVaultinfoJoinsLogsFolderAndSizesTheProgressBar)
 TEST_F(LogArchiveTest, CopyLogsToVaultinfoRefusesAnEmptyDirectory) {
   AddExtent(3);
   PartitionInfo server;
-  EXPECT_EQ(CopyLogsToVaultinfo(server, ""), -1);
+  EXPECT_EQ(CopyLogsToVaultinfo(*notes_, server, ""), -1);
   EXPECT_EQ(notes_->TotalCalls(), 0);
 }
 
@@ -182,7 +183,7 @@ TEST_F(LogArchiveTest, CurrentLogSeriesGivesTheLastExtentAndTheSeries) {
   AddExtent(6);
   uint32_t last = 0;
   std::string series;
-  EXPECT_EQ(CurrentLogSeries(last, series), 0);
+  EXPECT_EQ(CurrentLogSeries(*notes_, last, series), 0);
   EXPECT_EQ(last, 6u);
   EXPECT_EQ(series, notes::LogSeriesText(notes_->logId()));
 }
@@ -190,7 +191,7 @@ TEST_F(LogArchiveTest, CurrentLogSeriesGivesTheLastExtentAndTheSeries) {
 TEST_F(LogArchiveTest, CurrentLogSeriesWithoutReadyExtentsGivesOne) {
   uint32_t last = 0;
   std::string series;
-  EXPECT_EQ(CurrentLogSeries(last, series), 0);
+  EXPECT_EQ(CurrentLogSeries(*notes_, last, series), 0);
   EXPECT_EQ(last, 1u);
   EXPECT_EQ(series, notes::LogSeriesText(notes_->logId()));
 }
@@ -200,7 +201,7 @@ TEST_F(LogArchiveTest, CurrentLogSeriesLeavesTheNumberOnOtherFailures) {
   notes_->FailCall(NotesMethod::ArchiveNext, 1, 4321);
   uint32_t last = 99;
   std::string series;
-  EXPECT_EQ(CurrentLogSeries(last, series), 0);
+  EXPECT_EQ(CurrentLogSeries(*notes_, last, series), 0);
   EXPECT_EQ(last, 99u);
 }
 

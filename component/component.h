@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/snapshot_entry.h"
+#include "component/snapshot_entry.h"
 #include "storage/storage.h"
 
 namespace omb::snapshot {
@@ -18,7 +18,8 @@ std::string SystemText(storage::HRESULT hr);
 // Obtains the snapshot class factory and interface. On failure: -1 and
 // errorText = "Could not create Snapshot COM Object.\r\n" or "Could not
 // obtain Snapshot interface pointer.\r\n", then the system text and "\r\n".
-int OpenSnapshotInterface(std::unique_ptr<storage::SnapshotInterface>& out, std::string& errorText);
+int OpenSnapshotInterface(storage::Component& component, std::unique_ptr<storage::SnapshotInterface>& out,
+                          std::string& errorText);
 
 // CreateSnapShot for one drive; on failure -1 and errorText =
 // "Failed to create snapshot (CreateSnapShot method failed).\r\n" + system text.
@@ -27,13 +28,14 @@ int CreateSnapshot(storage::SnapshotInterface& snapshots, char driveLetter,
 
 // Reverts the volume behind a drive to a snapshot. 0 on S_OK or E_HANDLE;
 // otherwise -1 with the "ERROR: ..." text of the failing step appended.
-int RestoreSnapshot(char driveLetter, const std::u16string& name, std::string& errorText);
+int RestoreSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                    std::string& errorText);
 
 // Fills the listing entry of a component record (times converted to local time).
 SnapshotEntry MakeSnapshotEntry(const storage::SnapshotRecord& record);
 
 // The snapshots of the volume behind a drive, in the component's order
 // (newest first): 0, or -1 when the component cannot be reached or fails.
-int ListSnapshots(char driveLetter, std::vector<SnapshotEntry>& entries);
+int ListSnapshots(storage::Component& component, char driveLetter, std::vector<SnapshotEntry>& entries);
 
 }  // namespace omb::snapshot

@@ -1,4 +1,4 @@
-#include "backup/hint_files.h"
+#include "vault/hint_files.h"
 
 #include <cctype>
 #include <limits>
@@ -65,14 +65,14 @@ bool ParseUnsigned(const std::string& token, uint32_t& value) {
 
 int WriteLogHint(const std::string& directory, uint32_t logExtent, const notes::LogId& logId,
                  std::string& filePath) {
-  filePath = JoinPath(directory, kLogHint);
+  filePath = platform::JoinPath(directory, kLogHint);
   std::string text = std::to_string(logExtent) + "\n" + notes::LogSeriesText(logId);
   return platform::WriteTextFile(filePath, text) == 0 ? 0 : -1;
 }
 
 int ReadLogHint(const std::string& directory, uint32_t& firstLog, std::string& series,
                 std::string& filePath) {
-  filePath = JoinPath(directory, kLogHint);
+  filePath = platform::JoinPath(directory, kLogHint);
   std::string text;
   if (!ReadHintFile(filePath, text)) return -1;
   std::vector<std::string> tokens = Tokens(text, 2);
@@ -96,7 +96,7 @@ int ArchivedLogMatchesSeries(const std::string& archivedLogPath, const std::stri
 
 int WriteDisabledList(const std::string& directory, const std::vector<std::string>& paths,
                       std::string& filePath) {
-  filePath = JoinPath(directory, kDisabledDatabases);
+  filePath = platform::JoinPath(directory, kDisabledDatabases);
   std::string text;
   for (const std::string& path : paths) text += path + "\n";
   return platform::WriteTextFile(filePath, text) == 0 ? 0 : -1;
@@ -104,7 +104,7 @@ int WriteDisabledList(const std::string& directory, const std::vector<std::strin
 
 int ReadDisabledList(const std::string& directory, std::vector<std::string>& paths) {
   std::string text;
-  if (!ReadHintFile(JoinPath(directory, kDisabledDatabases), text)) return -1;
+  if (!ReadHintFile(platform::JoinPath(directory, kDisabledDatabases), text)) return -1;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -124,12 +124,12 @@ bool IsDisabled(const std::vector<std::string>& paths, const std::string& dbPath
 }
 
 int WriteSnapshotTimeDate(const std::string& directory, const std::string& timeDateName) {
-  return platform::WriteTextFile(JoinPath(directory, kSnapshotTimeDate), timeDateName) == 0 ? 0 : -1;
+  return platform::WriteTextFile(platform::JoinPath(directory, kSnapshotTimeDate), timeDateName) == 0 ? 0 : -1;
 }
 
 int ReadSnapshotTimeDate(const std::string& directory, std::string& timeDateName) {
   std::string text;
-  if (!ReadHintFile(JoinPath(directory, kSnapshotTimeDate), text)) return -1;
+  if (!ReadHintFile(platform::JoinPath(directory, kSnapshotTimeDate), text)) return -1;
   std::vector<std::string> tokens = Tokens(text, 1);
   timeDateName = tokens.empty() ? std::string() : tokens[0];
   return 0;

@@ -7,6 +7,7 @@
 
 #include "core/progress.h"
 #include "domino/server_info.h"
+#include "notes/notes.h"
 
 namespace omb::backup {
 
@@ -15,8 +16,8 @@ std::string ArchivedLogName(uint32_t extentNumber);
 
 // Archives the ready extents into <changeInfoDirectory>\logs\. -1 when the
 // directory is empty, else 0.
-int CopyLogsToVaultinfo(PartitionInfo& server, const std::string& changeInfoDirectory);
-int ArchiveLogs(ProgressSink& out, const std::string& targetDirectory,
+int CopyLogsToVaultinfo(notes::NotesApi& api, PartitionInfo& server, const std::string& changeInfoDirectory);
+int ArchiveLogs(notes::NotesApi& api, ProgressSink& out, const std::string& targetDirectory,
                 std::vector<uint32_t>& archived);
 
 // Appends every *.txn file (any case) below a directory, at any depth.
@@ -24,6 +25,6 @@ void ListArchivedLogs(const std::string& directory, std::vector<std::string>& pa
 
 // The number and series of the last log extent. Always 0; the number stays
 // unset when the enumeration fails with a status other than 5086.
-int CurrentLogSeries(uint32_t& lastExtent, std::string& series);
+int CurrentLogSeries(notes::NotesApi& api, uint32_t& lastExtent, std::string& series);
 
 }  // namespace omb::backup
