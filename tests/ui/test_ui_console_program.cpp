@@ -69,40 +69,15 @@ int Wait(pid_t pid, std::chrono::seconds limit) {
 // An X server of the test's own, on a display number it picks itself.
 class VirtualDisplay {
  public:
+  // A busy machine can be slow to bring a server up, and a server that
+  // lost a race for its display number ends at once: try a few times.
   VirtualDisplay() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    char number[16] = {};
-    ssize_t n = ::read(fds[0], number, sizeof number - 1);
-    ::close(fds[0]);
-    if (n > 0) name_ = ":" + std::string(number, static_cast<size_t>(n) - (number[n - 1] == '\n'));
-    // The server says its number once it listens; connecting may still
-    // need a moment on a busy machine.
-    for (int attempt = 0; !name_.empty() && display_ == nullptr && attempt < 100; ++attempt) {
-      display_ = XOpenDisplay(name_.c_str());
-      if (display_ == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    for (int attempt = 0; attempt < 3 && display_ == nullptr; ++attempt) StartServer();
   }
-  ~VirtualDisplay() {
-    if (display_) XCloseDisplay(display_);
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
+  ~VirtualDisplay() { StopServer(); }
   const std::string& name() const { return name_; }
+  // What the last server attempt wrote on standard error.
+  std::string log() const { return log_; }
   Display* display() const { return display_; }
 
   // A top-level window whose title is `title`, waited for up to the limit.
@@ -131,6 +106,50 @@ class VirtualDisplay {
   }
 
  private:
+  void StartServer() {
+    StopServer();
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    std::string logPath = "/tmp/omb-xvfb-" + std::to_string(::getpid()) + ".log";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(fds[0]);
+      int null = ::open("/dev/null", O_RDWR);
+      int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(null, 1);
+      ::dup2(log >= 0 ? log : null, 2);
+      std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    char number[16] = {};
+    ssize_t n = ::read(fds[0], number, sizeof number - 1);
+    ::close(fds[0]);
+    name_.clear();
+    if (n > 0) name_ = ":" + std::string(number, static_cast<size_t>(n) - (number[n - 1] == '\n'));
+    // The server says its number once it listens; connecting may still
+    // need a moment on a busy machine.
+    auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (!name_.empty() && display_ == nullptr && Clock::now() < deadline &&
+           ::waitpid(pid_, nullptr, WNOHANG) == 0) {
+      display_ = XOpenDisplay(name_.c_str());
+      if (display_ == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    log_ = Output("cat '" + logPath + "' 2>/dev/null");
+    ::unlink(logPath.c_str());
+  }
+  void StopServer() {
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
+
   ::Window Search(::Window window, const std::string& title) {
     char* name = nullptr;
     if (XFetchName(display_, window, &name) && name) {
@@ -150,6 +169,7 @@ class VirtualDisplay {
 
   pid_t pid_ = -1;
   std::string name_;
+  std::string log_;
   Display* display_ = nullptr;
 };
 
@@ -161,7 +181,7 @@ class ConsoleProgramTest : public test::UiTest {
 TEST_F(ConsoleProgramTest, OmbStartsTheConsoleWhichStaysSingleAndLetsACommandLineRun) {
   Sim({"init"});
   VirtualDisplay x;
-  ASSERT_NE(x.display(), nullptr) << "Xvfb did not start on \"" << x.name() << "\"";
+  ASSERT_NE(x.display(), nullptr) << "Xvfb did not start on \"" << x.name() << "\": " << x.log();
   pid_t console = Start(Program("omb"), {}, root_, x.name());
   ::Window main = x.Find("Ombrel for Domino", std::chrono::seconds(30));
   ASSERT_NE(main, 0u) << "no console window";
