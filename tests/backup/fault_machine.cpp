@@ -236,6 +236,27 @@ uint64_t FaultMachineTest::OperationsOf(platform::FileOperation kind, FaultOutco
   return count;
 }
 
+void FaultMachineTest::FailEachInTurn(platform::FileOperation kind, FaultOutcome (FaultMachineTest::*run)(),
+                                      const Check& check) {
+  const uint64_t count = OperationsOf(kind, run);
+  EXPECT_GT(count, 0u) << KindName(kind);
+  for (uint64_t nth = 1; nth <= count; ++nth) {
+    const std::string what = std::string(KindName(kind)) + " " + std::to_string(nth) + " of " + std::to_string(count);
+    UseFreshCopy("run");
+    arm_ = [kind, nth] { platform::FailFileOperation(nth, ErrorFor(kind), kind); };
+    const FaultOutcome outcome = (this->*run)();
+    arm_ = nullptr;
+    EXPECT_TRUE(outcome.faultFired) << what;
+    ExpectNoDatabaseInBackupMode(what);
+    ExpectRunLockFree(what);
+    ExpectNoTemporaryFiles(what);
+    ExpectWholeVaultinfoFiles(what);
+    ExpectWholeDatabases(what);
+    check(outcome, what);
+    if (HasFailure()) break;  // the first broken case says enough
+  }
+}
+
 void FaultMachineTest::ExpectNoTemporaryFiles(const std::string& what) {
   std::error_code error;
   for (fs::recursive_directory_iterator it(platform::MachineRoot(), error), end; !error && it != end;

@@ -61,7 +61,14 @@ class FaultMachineTest : public MachineTest {
   // Documents of every database, for comparing what a restore gave back.
   std::map<std::string, std::string> Documents();
 
-  // The checks that hold after any run (see the test files).
+  using Check = std::function<void(const FaultOutcome& outcome, const std::string& what)>;
+  // Fails each platform file operation of `kind` that a clean run makes
+  // (kept in clean_), in turn, each time on a fresh copy; after each run
+  // checks what holds after any run, then `check`. Stops at the first
+  // broken case.
+  void FailEachInTurn(platform::FileOperation kind, FaultOutcome (FaultMachineTest::*run)(), const Check& check);
+
+  // The checks that hold after any run.
   void ExpectNoTemporaryFiles(const std::string& what);
   void ExpectNoDatabaseInBackupMode(const std::string& what);
   void ExpectRunLockFree(const std::string& what);
