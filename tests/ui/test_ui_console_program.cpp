@@ -66,13 +66,17 @@ int Wait(pid_t pid, std::chrono::seconds limit) {
   return -1;
 }
 
-// An X server of the test's own, on a display number it picks itself.
+// An X server of the test's own.
 class VirtualDisplay {
  public:
-  // A busy machine can be slow to bring a server up, and a server that
-  // lost a race for its display number ends at once: try a few times.
+  // Each test program picks display numbers of its own, far from the usual
+  // low ones: servers of other test runs on this machine that come and go
+  // on a shared number remove each other's sockets. A busy machine can be
+  // slow to bring a server up, so a few numbers are tried.
   VirtualDisplay() {
-    for (int attempt = 0; attempt < 3 && display_ == nullptr; ++attempt) StartServer();
+    for (int attempt = 0; attempt < 3 && display_ == nullptr; ++attempt) {
+      StartServer(":" + std::to_string(1000 + (::getpid() * 3 + attempt) % 30000));
+    }
   }
   ~VirtualDisplay() { StopServer(); }
   const std::string& name() const { return name_; }
@@ -106,7 +110,7 @@ class VirtualDisplay {
   }
 
  private:
-  void StartServer() {
+  void StartServer(const std::string& wanted) {
     StopServer();
     int fds[2];
     if (::pipe(fds) != 0) return;
@@ -119,7 +123,7 @@ class VirtualDisplay {
       ::dup2(null, 1);
       ::dup2(log >= 0 ? log : null, 2);
       std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+      ::execlp("Xvfb", "Xvfb", wanted.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
                "-nolisten", "tcp", static_cast<char*>(nullptr));
       ::_exit(127);
     }
