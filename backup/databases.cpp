@@ -114,9 +114,9 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
     pass.folderMade = folder;
   }
   platform::BinaryFile file;
-  // An existing file is truncated: a stale longer file would leave trailing
-  // bytes that a restore would apply as change information.
-  int error = file.Open(filePath, platform::BinaryFile::Mode::WriteCreateTruncate);
+  // The file takes the place of any earlier one only once it is whole: a
+  // restore never finds half of it, nor stale bytes behind a shorter one.
+  int error = file.Open(filePath, platform::BinaryFile::Mode::Replace);
   if (error != 0) {
     return OpenErrnoLine(error) + "ERROR: Cannot open changeinfo file : " + filePath + "\r\n" +
            "Most likely due to failure to rename the recent " + filePath + ".\r\n" +
@@ -131,7 +131,11 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
   } else {
     failure = StreamChangeInfo(pass.api, record, file, filePath, pass.buffer);
   }
+  if (failure.empty() && file.Commit() != 0) {
+    failure = "ERROR: Writing change information to file: " + filePath + " failed.\r\n";
+  }
   file.Close();
+  // A stale file of an earlier backup must not stand in for the failed one.
   if (!failure.empty()) platform::DeleteOneFile(filePath);
   return failure;
 }

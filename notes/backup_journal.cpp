@@ -20,15 +20,18 @@ Status BackupJournal::WriteState(const BackupState& state) const {
   out.Bytes(kStateMagic);
   out.U32(state.context);
   out.U8(state.recording ? 1 : 0);
-  return WriteFileAtomically(state_, out.buffer(), Flush::ToCache) ? kNoError : kErrFileWrite;
+  return ReplaceFile(state_, out.buffer(), Flush::ToCache);
 }
 
 Status BackupJournal::Start(uint32_t context) {
   std::error_code error;
   std::filesystem::create_directories(folder_, error);
   if (error) return kErrFileWrite;
-  if (!WriteFileAtomically(journal_, "", Flush::ToCache)) return kErrFileWrite;
-  return WriteState({context, true});
+  Status status = ReplaceFile(journal_, "", Flush::ToCache);
+  if (status == kNoError) status = WriteState({context, true});
+  // A start that failed leaves nothing: the database is not in backup mode.
+  if (status != kNoError) std::filesystem::remove_all(folder_, error);
+  return status;
 }
 
 Status BackupJournal::Read(BackupState& state) const {
@@ -70,7 +73,7 @@ Status BackupJournal::End(uint32_t context) {
 Status BackupJournal::Record(const std::string& frames) {
   BackupState state;
   if (Read(state) != kNoError || !state.recording) return kNoError;
-  return AppendBytes(journal_, frames, Flush::ToCache) ? kNoError : kErrFileWrite;
+  return AppendToFile(journal_, frames, Flush::ToCache);
 }
 
 }  // namespace omb::notes

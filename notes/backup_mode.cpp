@@ -10,6 +10,7 @@
 #include "notes/backup_journal.h"
 #include "notes/runtime.h"
 #include "notes/status.h"
+#include "platform/posix_io.h"
 
 namespace omb::notes {
 
@@ -103,7 +104,7 @@ Status Runtime::ReadChangeInfo(Handle db, uint32_t context, char* buffer, uint32
   if (const Status status = CheckBackup(*open, context)) return status;
   uint64_t& offset = changeReadOffsets_[context];
   const BackupJournal journal(open->host);
-  const int fd = ::open(journal.journalPath().c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = platform::OpenFile(journal.journalPath(), O_RDONLY);
   if (fd < 0) return kErrFileRead;
   ssize_t got = -1;
   do {
@@ -165,7 +166,7 @@ Status Runtime::ApplyChangeInfoEnd(uint32_t applyContext) {
   applies_.erase(found);
   if (session.failure != kNoError) return session.failure;
   if (!session.pending.empty() || session.received != session.expected) return kErrChangeInfoDamaged;
-  auto lock = FileLock::Acquire("db-" + PathKey(session.host));
+  auto lock = LockRuntime("db-" + PathKey(session.host));
   if (!lock) return kErrFileWrite;
   return SaveDatabase(session.host, session.db);
 }

@@ -1,11 +1,9 @@
 #include "notes/host_files.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 
 #include "notes/codec.h"
@@ -14,29 +12,6 @@
 #include "platform/posix_io.h"
 
 namespace omb::notes {
-
-namespace {
-
-std::atomic<unsigned> g_tempCounter{0};
-
-fs::path TempNameFor(const fs::path& host) {
-  return host.parent_path() / (host.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                               std::to_string(g_tempCounter++) + ".tmp");
-}
-
-// Writes a temporary file; fsyncs it when asked. Returns false on failure
-// (the temporary file is removed then).
-bool WriteTemp(const fs::path& temp, const std::string& bytes, bool sync) {
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size());
-  if (ok && sync) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-}  // namespace
 
 fs::path CanonicalHost(const std::string& windowsPath) {
   std::error_code ignored;
@@ -51,21 +26,11 @@ std::string PathKey(const fs::path& host) {
 
 fs::path RuntimeFolder(const char* name) { return platform::MachineRoot() / "notes" / name; }
 
-FileLock::~FileLock() { ::close(fd_); }
-
-std::unique_ptr<FileLock> FileLock::Acquire(const std::string& name) {
+std::unique_ptr<FileLock> LockRuntime(const std::string& name) {
   const fs::path folder = RuntimeFolder("locks");
   std::error_code ignored;
   fs::create_directories(folder, ignored);
-  const int fd = ::open((folder / (name + ".lck")).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return nullptr;
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      ::close(fd);
-      return nullptr;
-    }
-  }
-  return std::unique_ptr<FileLock>(new FileLock(fd));
+  return FileLock::Acquire(folder / (name + ".lck"));
 }
 
 bool StampOf(const fs::path& host, FileStamp& stamp) {
@@ -78,7 +43,7 @@ bool StampOf(const fs::path& host, FileStamp& stamp) {
 }
 
 Status ReadHost(const fs::path& host, std::string& bytes, uint64_t maxBytes) {
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = platform::OpenFile(host, O_RDONLY);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kErrFileNotFound : kErrFileRead;
   bytes.clear();
   struct stat info {};
@@ -113,61 +78,41 @@ Status LoadDatabase(const fs::path& host, Database& db) {
   return DecodeDatabase(bytes, db);
 }
 
-bool WriteFileAtomically(const fs::path& host, const std::string& bytes, Flush flush) {
-  const fs::path temp = TempNameFor(host);
-  if (!WriteTemp(temp, bytes, flush == Flush::ToDisk)) return false;
-  if (::rename(temp.c_str(), host.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+Status ReplaceFile(const fs::path& host, const std::string& bytes, Flush flush) {
+  return platform::WriteFileAtomically(host, bytes, flush) == 0 ? kNoError : kErrFileWrite;
 }
 
-Status SaveDatabase(const fs::path& host, const Database& db) {
-  return WriteFileAtomically(host, EncodeDatabase(db)) ? kNoError : kErrFileWrite;
+Status AppendToFile(const fs::path& host, const std::string& bytes, Flush flush) {
+  return platform::AppendToFile(host, bytes, flush) == 0 ? kNoError : kErrFileWrite;
 }
+
+Status SaveDatabase(const fs::path& host, const Database& db) { return ReplaceFile(host, EncodeDatabase(db)); }
 
 Status SaveDatabaseHeader(const fs::path& host, const Database& db) {
-  return WriteFileAtomically(host, EncodeDatabase(db), Flush::ToCache) ? kNoError : kErrFileWrite;
+  return ReplaceFile(host, EncodeDatabase(db), Flush::ToCache);
 }
 
 Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& databases) {
-  std::vector<std::pair<fs::path, fs::path>> renames;  // temp -> final
-  auto dropTemps = [&renames] {
-    for (const auto& [temp, final] : renames) ::unlink(temp.c_str());
-  };
-  for (const auto& [host, db] : databases) {
-    const fs::path temp = TempNameFor(host);
-    if (!WriteTemp(temp, EncodeDatabase(*db), false)) {
-      dropTemps();
-      return kErrFileWrite;
+  std::vector<platform::AtomicFile> files(databases.size());
+  for (size_t i = 0; i < databases.size(); ++i) {
+    platform::AtomicFile& file = files[i];
+    if (file.Open(databases[i].first) != 0 || file.Write(EncodeDatabase(*databases[i].second)) != 0 ||
+        file.Close() != 0) {
+      return kErrFileWrite;  // every temporary file goes with `files`
     }
-    renames.emplace_back(temp, host);
   }
-  if (!renames.empty()) {
+  if (!files.empty()) {
     // One sync of the file system flushes every temporary file at once.
-    const int fd = ::open(renames.front().first.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = platform::OpenFile(files.front().temporary(), O_RDONLY);
     const bool synced = fd >= 0 && ::syncfs(fd) == 0;
     if (fd >= 0) ::close(fd);
     if (!synced) ::sync();
   }
   Status result = kNoError;
-  for (const auto& [temp, final] : renames) {
-    if (::rename(temp.c_str(), final.c_str()) != 0) {
-      ::unlink(temp.c_str());
-      result = kErrFileWrite;
-    }
+  for (platform::AtomicFile& file : files) {
+    if (file.Rename() != 0) result = kErrFileWrite;
   }
   return result;
-}
-
-bool AppendBytes(const fs::path& host, const std::string& bytes, Flush flush) {
-  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = platform::WriteAll(fd, bytes.data(), bytes.size());
-  if (ok && flush == Flush::ToDisk) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  return ok;
 }
 
 }  // namespace omb::notes

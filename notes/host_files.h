@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "notes/database.h"
+#include "platform/durable.h"
 
 namespace omb::notes {
 
@@ -26,19 +27,13 @@ fs::path CanonicalHost(const std::string& windowsPath);
 std::string PathKey(const fs::path& host);
 fs::path RuntimeFolder(const char* name);  // $OMB_MACHINE/notes/<name>
 
-// An exclusive flock held while the object lives (blocking acquire).
-class FileLock {
- public:
-  ~FileLock();
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  // nullptr when the lock file cannot be opened.
-  static std::unique_ptr<FileLock> Acquire(const std::string& name);
+using platform::FileLock;
+using platform::Flush;
 
- private:
-  explicit FileLock(int fd) : fd_(fd) {}
-  int fd_;
-};
+// The runtime's lock of that name ($OMB_MACHINE/notes/locks/<name>.lck),
+// exclusive, waiting until granted; nullptr when the lock file cannot be
+// opened.
+std::unique_ptr<FileLock> LockRuntime(const std::string& name);
 
 // Identity of a file version: databases are replaced by rename, so a new
 // inode or size means new contents.
@@ -55,8 +50,8 @@ bool StampOf(const fs::path& host, FileStamp& stamp);
 constexpr uint64_t kMaxFileBytes = 2ull << 30;
 Status ReadHost(const fs::path& host, std::string& bytes, uint64_t maxBytes = kMaxFileBytes);
 Status LoadDatabase(const fs::path& host, Database& db);
-// Replaces one database atomically: temporary file beside it with a
-// non-database extension, fsync, rename.
+// Replaces one database durably (platform/durable.h); the temporary file
+// beside it has no database extension, so no listing takes it for one.
 Status SaveDatabase(const fs::path& host, const Database& db);
 // The same without waiting for the disk: for a header-only change whose loss
 // in a crash leaves the previous, equally valid file.
@@ -64,14 +59,12 @@ Status SaveDatabaseHeader(const fs::path& host, const Database& db);
 // Replaces many databases: all temporary files are written, flushed with
 // one file-system sync, then renamed one by one.
 Status SaveDatabases(const std::vector<std::pair<fs::path, const Database*>>& databases);
-// Whether a write must reach the disk before it counts as done. Files that
-// only live as long as the process using them (backup-mode state and its
-// journal) need not: after a crash the backup they serve is void anyway.
-enum class Flush { ToDisk, ToCache };
-// Writes bytes to a fresh file and renames it over host (used for the
-// log control file and backup-mode state).
-bool WriteFileAtomically(const fs::path& host, const std::string& bytes, Flush flush = Flush::ToDisk);
-// Appends bytes in one write.
-bool AppendBytes(const fs::path& host, const std::string& bytes, Flush flush);
+// Durable replace and append of the runtime's other files (the log control
+// file, extents, backup-mode state and journal), answered as kNoError or
+// kErrFileWrite. Files that only live as long as the process using them
+// (backup-mode state and its journal) need no flush to the disk: after a
+// crash the backup they serve is void anyway.
+Status ReplaceFile(const fs::path& host, const std::string& bytes, Flush flush = Flush::ToDisk);
+Status AppendToFile(const fs::path& host, const std::string& bytes, Flush flush);
 
 }  // namespace omb::notes

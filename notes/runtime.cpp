@@ -166,7 +166,7 @@ Status Runtime::FindFreshDb(Handle db, OpenDatabase*& open) {
 Status Runtime::FindDbLocked(Handle db, OpenDatabase*& open, std::unique_ptr<FileLock>& lock) {
   open = FindDb(db);
   if (!open) return kErrBadHandle;
-  lock = FileLock::Acquire("db-" + PathKey(open->host));
+  lock = LockRuntime("db-" + PathKey(open->host));
   return lock ? kNoError : kErrFileWrite;
 }
 
@@ -264,7 +264,7 @@ Status Runtime::CommitLocked(const fs::path& host, Database& db, std::vector<Cha
 
 Status Runtime::Commit(const fs::path& host, std::vector<ChangeRecord>& changes,
                        bool createWhenMissing) {
-  auto lock = FileLock::Acquire("db-" + PathKey(host));
+  auto lock = LockRuntime("db-" + PathKey(host));
   if (!lock) return kErrFileWrite;
   Database db;
   Status status = LoadDatabase(host, db);
@@ -300,7 +300,7 @@ Status Runtime::CreateDatabase(const std::string& path, bool logged, const std::
   std::lock_guard guard(mutex_);
   if (Status s = Ready()) return s;
   const fs::path host = CanonicalHost(ResolvePath(path));
-  auto lock = FileLock::Acquire("db-" + PathKey(host));
+  auto lock = LockRuntime("db-" + PathKey(host));
   if (!lock) return kErrFileWrite;
   std::error_code ignored;
   if (fs::exists(host, ignored)) return kErrFileWrite;

@@ -13,6 +13,7 @@
 #include "notes/host_files.h"
 #include "notes/status.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace omb::notes {
 
@@ -81,18 +82,6 @@ std::string ExtentHeader(const LogId& logId, uint32_t number, uint64_t firstLsn)
   out.U32(number);
   out.U64(firstLsn);
   return std::move(out.buffer());
-}
-
-bool PWriteAll(int fd, const std::string& bytes, uint64_t offset) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                               static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool PReadAll(int fd, std::string& bytes, size_t size, uint64_t offset) {
@@ -181,15 +170,14 @@ std::filesystem::path TransactionLog::ExtentHostPath(uint32_t number) const {
 std::string TransactionLog::LockName() const { return "log-" + PathKey(hostDir_); }
 
 Status TransactionLog::SaveControl(const LogControl& control) const {
-  return WriteFileAtomically(hostDir_ / kControlFileName, EncodeControl(control)) ? kNoError
-                                                                                  : kErrFileWrite;
+  return ReplaceFile(hostDir_ / kControlFileName, EncodeControl(control));
 }
 
 Status TransactionLog::StartExtent(const LogControl& control, uint32_t number,
                                    uint64_t firstLsn) const {
   // A reused (circular) or half-made extent file is overwritten.
   const std::string header = ExtentHeader(control.logId, number, firstLsn);
-  return WriteFileAtomically(ExtentHostPath(number), header) ? kNoError : kErrFileWrite;
+  return ReplaceFile(ExtentHostPath(number), header);
 }
 
 Status TransactionLog::LoadLocked(LogControl& control) {
@@ -210,7 +198,7 @@ Status TransactionLog::LoadLocked(LogControl& control) {
 }
 
 Status TransactionLog::LockAndLoad(std::unique_ptr<FileLock>& lock, LogControl& control) {
-  lock = FileLock::Acquire(LockName());
+  lock = LockRuntime(LockName());
   if (!lock) return kErrFileWrite;
   return LoadLocked(control);
 }
@@ -229,7 +217,7 @@ Status TransactionLog::OpenCurrent(const LogControl& control, int& fd, uint64_t&
     const Status status = StartExtent(control, control.current, entry->firstLsn);
     if (status != kNoError) return status;
   }
-  fd = ::open(host.c_str(), O_RDWR | O_CLOEXEC);
+  fd = platform::OpenFile(host, O_RDWR);
   if (fd < 0 || ::fstat(fd, &info) != 0) return kErrFileRead;
   const uint64_t size = static_cast<uint64_t>(info.st_size);
   lastLsn = entry->firstLsn - 1;
@@ -284,7 +272,7 @@ Status TransactionLog::Append(std::vector<ChangeRecord>& records) {
   status = OpenCurrent(control, fd, lastLsn, end);
   std::string pending;
   auto flush = [&]() {
-    const bool ok = PWriteAll(fd, pending, end) && ::fsync(fd) == 0;
+    const bool ok = platform::WriteAllAt(fd, pending.data(), pending.size(), end) && platform::SyncFile(fd) == 0;
     end += pending.size();
     pending.clear();
     return ok;
@@ -340,7 +328,7 @@ Status TransactionLog::MarkArchived(const LogId& logId, uint32_t number) {
     if (saved != kNoError) return saved;
   }
   // The extent leaves the folder only once the control file says archived.
-  ::unlink(ExtentHostPath(number).c_str());
+  platform::RemoveFile(ExtentHostPath(number));
   return kNoError;
 }
 

@@ -16,6 +16,7 @@
 
 #include "platform/host_io.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace omb::platform {
 
@@ -237,18 +238,15 @@ bool AppendEvent(const EventRecord& record) {
   std::filesystem::path file = LogFile();
   std::error_code ignored;
   std::filesystem::create_directories(file.parent_path(), ignored);
-  int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  int fd = OpenFile(file, O_RDWR | O_CREAT | O_APPEND, 0666);
   if (fd < 0) return false;
   std::string line = FormatRecord(record);
   // Start on a fresh line after a torn one, so this entry stays readable.
   if (EndsTorn(fd)) line.insert(line.begin(), '\n');
   // One write with O_APPEND: entries of concurrent writers never interleave.
-  ssize_t written;
-  do {
-    written = ::write(fd, line.data(), line.size());
-  } while (written < 0 && errno == EINTR);
+  const bool written = WriteAll(fd, line.data(), line.size());
   ::close(fd);
-  return written == static_cast<ssize_t>(line.size());
+  return written;
 }
 
 std::vector<EventRecord> ReadEvents() {

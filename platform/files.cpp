@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -21,6 +20,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/durable.h"
+#include "platform/file_faults.h"
 #include "platform/host_io.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
@@ -86,14 +87,6 @@ int Win32FromErrno(int error, const fs::path& host) {
   }
 }
 
-int OpenRetrying(const fs::path& host, int flags, mode_t mode = 0666) {
-  int fd;
-  do {
-    fd = ::open(host.c_str(), flags | O_CLOEXEC, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 std::string ToTextMode(std::string_view text) {
   std::string result;
   result.reserve(text.size() + text.size() / 16);
@@ -114,49 +107,18 @@ std::string FromTextMode(std::string_view bytes) {
   return result;
 }
 
-// A unique temporary name beside the target, so the final rename stays on
-// one file system.
-fs::path TemporaryBeside(const fs::path& host) {
-  static std::atomic<unsigned> counter{0};
-  // Built by appending: GCC 12 warns falsely (-Wrestrict) on "." + text at -O3.
-  std::string name = ".";
-  name.append(host.filename().string()).append(".tmp.").append(std::to_string(::getpid()));
-  name.append(".").append(std::to_string(counter.fetch_add(1)));
-  return host.parent_path() / name;
-}
-
-void SyncFolder(const fs::path& folder) {
-  int fd = OpenRetrying(folder, O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+// A durable replace of a host file, answered as Win32 code.
+int ReplaceHostFile(const fs::path& host, std::string_view bytes) {
+  return Win32FromErrno(WriteFileAtomically(host, bytes), host);
 }
 
 }  // namespace
 
 namespace detail {
 
-int WriteHostFileAtomic(const fs::path& host, std::string_view bytes, const fs::path& fixedTemporary) {
-  if (HostIsDirectory(host)) return kAccessDenied;
-  bool unique = fixedTemporary.empty();
-  fs::path temporary = unique ? TemporaryBeside(host) : fixedTemporary;
-  int fd = OpenRetrying(temporary, O_WRONLY | O_CREAT | (unique ? O_EXCL : O_TRUNC), 0666);
-  if (fd < 0) return Win32FromErrno(errno, temporary);
-  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  int error = errno;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temporary.c_str(), host.c_str()) == 0) {
-    SyncFolder(host.parent_path());
-    return kSuccess;
-  }
-  if (ok) error = errno;
-  ::unlink(temporary.c_str());
-  return Win32FromErrno(error, host);
-}
-
 int ReadHostFile(const fs::path& host, std::string& bytes) {
   bytes.clear();
-  int fd = OpenRetrying(host, O_RDONLY);
+  int fd = OpenFile(host, O_RDONLY);
   if (fd < 0) return Win32FromErrno(errno, host);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -195,7 +157,6 @@ int ReadHostFile(const fs::path& host, std::string& bytes) {
 namespace {
 
 using detail::ReadHostFile;
-using detail::WriteHostFileAtomic;
 
 // Copies the contents of one open file into another: a reflink when the file
 // system shares extents, else copy_file_range, else plain reads and writes.
@@ -227,7 +188,7 @@ bool CopyContents(int from, int to, off_t size) {
 }
 
 int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
-  int source = OpenRetrying(from, O_RDONLY);
+  int source = OpenFile(from, O_RDONLY);
   if (source < 0) return Win32FromErrno(errno, from);
   struct stat sourceInfo {};
   if (::fstat(source, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
@@ -237,7 +198,7 @@ int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
   // O_EXCL makes "fail if it exists" race-free. Without it the target is
   // opened untruncated first: copying a file onto itself must not empty it.
   int flags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0);
-  int target = OpenRetrying(to, flags, sourceInfo.st_mode & 0777);
+  int target = OpenFile(to, flags, sourceInfo.st_mode & 0777);
   if (target < 0) {
     int error = errno;
     ::close(source);
@@ -261,12 +222,14 @@ int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
   ok = (::close(target) == 0) && ok;
   ::close(source);
   if (ok) return kSuccess;
-  ::unlink(to.c_str());
+  RemoveFile(to);
   return Win32FromErrno(error == 0 ? EIO : error, to);
 }
 
 // rename(2) that refuses to replace an existing target, as MoveFile does.
+// One platform rename for the fault hook, whichever way it is done.
 int RenameNoReplace(const fs::path& from, const fs::path& to) {
+  if (FileOperationFails(FileOperation::Rename)) return errno;
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   // The file system lacks RENAME_NOREPLACE: link+unlink is atomic for files;
@@ -326,7 +289,7 @@ int ListDirectory(std::string_view windowsPath, std::vector<DirEntry>& entries) 
 
 int CreateOneDirectory(std::string_view windowsPath) {
   fs::path host = HostPath(windowsPath);
-  if (::mkdir(host.c_str(), 0777) == 0) return kSuccess;
+  if (MakeDirectory(host) == 0) return kSuccess;
   int error = errno;
   if (error == ENOENT) return kPathNotFound;
   return Win32FromErrno(error, host);
@@ -338,6 +301,7 @@ int RemoveDirectoryTree(std::string_view windowsPath) {
   if (::lstat(host.c_str(), &info) != 0) return Win32FromErrno(errno, host);
   // A symbolic link (a drive mapped elsewhere, say) is removed, not followed.
   if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode)) return kDirectoryInvalid;
+  if (FileOperationFails(FileOperation::Remove)) return Win32FromErrno(errno, host);
   std::error_code error;
   fs::remove_all(host, error);
   return error ? Win32FromErrno(error.value(), host) : kSuccess;
@@ -345,7 +309,7 @@ int RemoveDirectoryTree(std::string_view windowsPath) {
 
 int DeleteOneFile(std::string_view windowsPath) {
   fs::path host = HostPath(windowsPath);
-  if (::unlink(host.c_str()) == 0) return kSuccess;
+  if (RemoveFile(host) == 0) return kSuccess;
   return Win32FromErrno(errno, host);
 }
 
@@ -358,7 +322,7 @@ int MoveFileOrDirectory(std::string_view from, std::string_view to) {
   if (SameEntry(source, target)) {
     target = target.parent_path() / LastComponent(to);
     if (target == source) return kSuccess;
-    return ::rename(source.c_str(), target.c_str()) == 0 ? kSuccess : Win32FromErrno(errno, target);
+    return RenameFile(source, target) == 0 ? kSuccess : Win32FromErrno(errno, target);
   }
   int error = RenameNoReplace(source, target);
   if (error == 0) return kSuccess;
@@ -366,7 +330,7 @@ int MoveFileOrDirectory(std::string_view from, std::string_view to) {
     // MoveFile copies a file to another volume, then deletes the original.
     int copied = CopyHostFile(source, target, true);
     if (copied != kSuccess) return copied == kFileExists ? kAlreadyExists : copied;
-    ::unlink(source.c_str());
+    RemoveFile(source);
     return kSuccess;
   }
   if (error == ENOENT && !HostExists(source)) return Win32FromErrno(error, source);
@@ -382,23 +346,16 @@ int ReadWholeFile(std::string_view windowsPath, std::string& bytes) {
 }
 
 int WriteFileAtomic(std::string_view windowsPath, std::string_view bytes) {
-  return WriteHostFileAtomic(HostPath(windowsPath), bytes);
+  return ReplaceHostFile(HostPath(windowsPath), bytes);
 }
 
 int AppendTextFile(std::string_view windowsPath, std::string_view text) {
   fs::path host = HostPath(windowsPath);
-  int fd = OpenRetrying(host, O_WRONLY | O_CREAT | O_APPEND, 0666);
-  if (fd < 0) return Win32FromErrno(errno, host);
-  std::string bytes = ToTextMode(text);
-  // One write call: concurrent appenders never interleave within a piece.
-  bool ok = WriteAll(fd, bytes.data(), bytes.size());
-  int error = errno;
-  ::close(fd);
-  return ok ? kSuccess : Win32FromErrno(error, host);
+  return Win32FromErrno(AppendToFile(host, ToTextMode(text), Flush::ToCache), host);
 }
 
 int WriteTextFile(std::string_view windowsPath, std::string_view text) {
-  return WriteHostFileAtomic(HostPath(windowsPath), ToTextMode(text));
+  return ReplaceHostFile(HostPath(windowsPath), ToTextMode(text));
 }
 
 int ReadTextFile(std::string_view windowsPath, std::string& text) {
@@ -459,14 +416,21 @@ bool FreeBytes(char driveLetter, uint64_t& freeBytes) {
   return true;
 }
 
+BinaryFile::BinaryFile() = default;
 BinaryFile::~BinaryFile() { Close(); }
 
 int BinaryFile::Open(std::string_view windowsPath, Mode mode) {
   Close();
+  if (mode == Mode::Replace) {
+    auto replacement = std::make_unique<AtomicFile>();
+    if (int error = replacement->Open(HostPath(windowsPath))) return error;
+    replacement_ = std::move(replacement);
+    return 0;
+  }
   int flags = O_RDONLY;
   if (mode == Mode::WriteCreate) flags = O_WRONLY | O_CREAT;
   if (mode == Mode::WriteCreateTruncate) flags = O_WRONLY | O_CREAT | O_TRUNC;
-  fd_ = OpenRetrying(HostPath(windowsPath), flags, 0666);
+  fd_ = OpenFile(HostPath(windowsPath), flags, 0666);
   if (fd_ < 0) return errno;
   // _open refuses folders; Linux would open one for reading.
   struct stat info {};
@@ -487,13 +451,22 @@ long BinaryFile::Read(char* buffer, unsigned long size) {
 }
 
 long BinaryFile::Write(const char* data, unsigned long size) {
+  if (replacement_) return replacement_->Write({data, size}) == 0 ? static_cast<long>(size) : -1;
   if (fd_ < 0) return -1;
   return WriteAll(fd_, data, size) ? static_cast<long>(size) : -1;
+}
+
+int BinaryFile::Commit() {
+  if (!replacement_) return EBADF;
+  const int error = replacement_->Commit();
+  replacement_.reset();
+  return error;
 }
 
 void BinaryFile::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  replacement_.reset();  // an uncommitted replacement is removed
 }
 
 }  // namespace omb::platform

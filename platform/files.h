@@ -4,11 +4,14 @@
 // 80 file exists, 183 already exists, 145 directory not empty, ...), so the
 // engines can turn them into text with FormatMessageText().
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace omb::platform {
+
+class AtomicFile;
 
 struct DirEntry {
   std::string name;  // as stored on disk
@@ -49,11 +52,14 @@ int64_t FileSize(std::string_view windowsPath);
 bool FreeBytes(char driveLetter, uint64_t& freeBytes);
 
 // A binary file opened like _open(): Open() answers 0 or an errno value
-// (ENOENT, EACCES, EEXIST, EINVAL, EMFILE ...).
+// (ENOENT, EACCES, EEXIST, EINVAL, EMFILE ...). Mode::Replace writes a new
+// file that takes the place of the one at the path only when Commit
+// succeeds (durably: see platform/durable.h); closed without a commit, it
+// leaves the path as it was.
 class BinaryFile {
  public:
-  enum class Mode { Read, WriteCreate, WriteCreateTruncate };
-  BinaryFile() = default;
+  enum class Mode { Read, WriteCreate, WriteCreateTruncate, Replace };
+  BinaryFile();
   ~BinaryFile();
   BinaryFile(const BinaryFile&) = delete;
   BinaryFile& operator=(const BinaryFile&) = delete;
@@ -63,11 +69,14 @@ class BinaryFile {
   long Read(char* buffer, unsigned long size);
   // Bytes written, or -1 on error.
   long Write(const char* data, unsigned long size);
+  // Mode::Replace: 0, or the errno value of the failing step.
+  int Commit();
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ >= 0 || replacement_ != nullptr; }
 
  private:
   int fd_ = -1;
+  std::unique_ptr<AtomicFile> replacement_;
 };
 
 }  // namespace omb::platform

@@ -11,12 +11,6 @@ namespace omb::platform::detail {
 
 // Whole-file read; a Win32 error code (0 on success).
 int ReadHostFile(const std::filesystem::path& host, std::string& bytes);
-// Temporary file beside the target, write, fsync, rename; a Win32 code.
-// Without `temporary` a unique name is made; a writer that holds the file's
-// update lock passes a fixed name instead, so a writer killed mid-update
-// leaves at most that one file behind, which the next update reuses.
-int WriteHostFileAtomic(const std::filesystem::path& host, std::string_view bytes,
-                        const std::filesystem::path& temporary = {});
 
 // Read-modify-write of a shared text file (registry, ini) that is safe against
 // concurrent writers in any process and against a crash at any moment.

@@ -1,13 +1,8 @@
 #include "platform/locks.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
 
+#include "platform/durable.h"
 #include "platform/paths.h"
 
 namespace omb::platform {
@@ -36,31 +31,17 @@ std::string LockFileName(std::string_view name) {
 
 }  // namespace
 
-NamedLock::NamedLock(int fd) : fd_(fd) {}
+NamedLock::NamedLock(std::unique_ptr<FileLock> lock) : lock_(std::move(lock)) {}
 
-NamedLock::~NamedLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
+NamedLock::~NamedLock() = default;
 
 std::unique_ptr<NamedLock> NamedLock::TryAcquire(std::string_view name) {
   std::filesystem::path folder = MachineRoot() / "locks";
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
-  std::filesystem::path file = folder / LockFileName(name);
-  int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  // Each open is its own file description, so a second acquire conflicts
-  // even inside this process. The file is never removed: removing it would
-  // let two holders lock two different files of the same name.
-  int locked;
-  do {
-    locked = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    ::close(fd);
-    return nullptr;
-  }
-  return std::unique_ptr<NamedLock>(new NamedLock(fd));
+  std::unique_ptr<FileLock> lock = FileLock::TryAcquire(folder / LockFileName(name));
+  if (lock == nullptr) return nullptr;
+  return std::unique_ptr<NamedLock>(new NamedLock(std::move(lock)));
 }
 
 }  // namespace omb::platform

@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kDefaultMachineRoot = "/var/lib/omb/machine";
-
 std::mutex& RootMutex() {
   static std::mutex mutex;
   return mutex;

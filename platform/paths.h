@@ -12,7 +12,9 @@
 
 namespace omb::platform {
 
-// $OMB_MACHINE, or /var/lib/omb/machine when unset.
+inline constexpr const char* kDefaultMachineRoot = "/var/lib/omb/machine";
+
+// $OMB_MACHINE, or kDefaultMachineRoot when unset.
 std::filesystem::path MachineRoot();
 
 // Replaces the machine root for this process (tests; the remote service).

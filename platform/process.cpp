@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
+
+#include "platform/paths.h"
 
 namespace omb::platform {
 
@@ -56,15 +59,56 @@ std::string CommandName(const std::string& folder) {
   return BaseName(name);
 }
 
+// The machine root a process works on: the OMB_MACHINE of its environment,
+// the default root when it has none. Empty when the environment cannot be
+// read; such a process counts for every machine, so a server that cannot
+// be checked is never overlooked.
+std::string ProcessMachineRoot(const std::string& folder) {
+  int fd = ::open((folder + "/environ").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string environment;
+  char buffer[4096];
+  ssize_t length;
+  while ((length = ::read(fd, buffer, sizeof buffer)) > 0 && environment.size() < (1u << 20)) {
+    environment.append(buffer, static_cast<size_t>(length));
+  }
+  ::close(fd);
+  constexpr std::string_view kKey = "OMB_MACHINE=";
+  for (size_t start = 0; start < environment.size();) {
+    size_t end = environment.find('\0', start);
+    if (end == std::string::npos) end = environment.size();
+    std::string_view entry(environment.data() + start, end - start);
+    if (entry.substr(0, kKey.size()) == kKey && entry.size() > kKey.size()) {
+      return std::string(entry.substr(kKey.size()));
+    }
+    start = end + 1;
+  }
+  return kDefaultMachineRoot;
+}
+
+// Two simulated machines are two machine roots: a server process of one
+// does not run on the other.
+bool RunsOnThisMachine(const std::string& folder, const std::filesystem::path& ours) {
+  std::string root = ProcessMachineRoot(folder);
+  if (root.empty()) return true;
+  std::error_code ignored;
+  return std::filesystem::weakly_canonical(root, ignored) == ours;
+}
+
 }  // namespace
 
 bool ListProcessNames(std::vector<std::string>& names) {
   names.clear();
   DIR* proc = ::opendir("/proc");
   if (proc == nullptr) return false;
+  std::error_code ignored;
+  const std::filesystem::path ours = std::filesystem::weakly_canonical(MachineRoot(), ignored);
   while (struct dirent* entry = ::readdir(proc)) {
     if (!IsProcessFolder(entry->d_name)) continue;
     std::string folder = std::string("/proc/") + entry->d_name;
+    // This process works on this machine whatever environment it started with.
+    const bool self = std::to_string(::getpid()) == entry->d_name;
+    if (!self && !RunsOnThisMachine(folder, ours)) continue;
     // A process that ends during the scan simply yields no names.
     std::string executable = ExecutableName(folder);
     std::string command = CommandName(folder);

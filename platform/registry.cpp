@@ -5,12 +5,11 @@
 // with ordinary tools.
 #include "platform/registry.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "platform/host_io.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "platform/reg_format.h"
 
 namespace omb::platform {
@@ -89,7 +88,7 @@ bool Writable(std::string_view name) {
 
 bool UpdateHive(const std::function<Update(RegHive&)>& change) {
   std::filesystem::path file = RegistryFile();
-  ::mkdir(file.parent_path().c_str(), 0777);
+  MakeDirectory(file.parent_path());  // the first write makes the folder
   return detail::UpdateHostFileLocked(file, kMaxRegistryBytes, [&change](std::string& bytes) {
     RegHive hive = detail::ParseRegFile(bytes);
     Update decision = change(hive);

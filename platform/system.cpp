@@ -5,6 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -116,8 +119,22 @@ int64_t FloorDiv(int64_t value, int64_t divisor) {
 }  // namespace
 
 std::string ComputerName() {
+  // The name a machine's registry gives is kept for the process, as Windows
+  // keeps the name it started with: a registry read that fails later (a
+  // busy or failing disk) must not rename the snapshots of a run half-way.
+  static std::mutex mutex;
+  static std::map<std::filesystem::path, std::string> known;
+  const std::filesystem::path root = MachineRoot();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = known.find(root);
+    if (found != known.end()) return found->second;
+  }
   std::optional<RegValue> value = ReadRegistry(kComputerNameKey, "ComputerName");
-  if (value && value->type != RegType::Dword && !value->text.empty()) return value->text;
+  if (value && value->type != RegType::Dword && !value->text.empty()) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return known.emplace(root, value->text).first->second;
+  }
   char host[256] = {};
   if (::gethostname(host, sizeof host - 1) != 0) return "";
   return ToUpper(host);

@@ -7,7 +7,8 @@ namespace omb::platform {
 
 // GetComputerNameA: the registry value ComputerName under
 // SYSTEM\CurrentControlSet\Control\ComputerName\ComputerName, else the host
-// name upper-cased.
+// name upper-cased. Once the registry has given a machine's name, the
+// process keeps it.
 std::string ComputerName();
 
 std::string WindowsDirectory();    // "C:\\Windows"

@@ -47,20 +47,27 @@ std::vector<std::string> RecoveryList(RestoreJob& job,
   return list;
 }
 
+// Recovers the list, dropping each database the recovery fails on and
+// trying again. A logged database that had to be dropped was not rolled
+// forward, so the recovery fails with its status even when the retry
+// recovers the others: a restore must not report success with documents
+// missing. A database that is not logged cannot be rolled forward anyway.
 notes::Status RollForward(RestoreJob& job, std::vector<std::string> list) {
   const size_t count = list.size();
   size_t retries = 0;
+  notes::Status dropped = 0;  // the first failure that cost a logged database its roll-forward
   Say(job, "\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n");
   for (;;) {
     uint32_t failingIndex = 0;
     notes::Status status = RunNotesRecovery(job, BuildNameBuffer(list), failingIndex);
-    if (status == 0 || failingIndex == 0) return status;
+    if (status == 0 || failingIndex == 0) return status != 0 ? status : dropped;
     if (failingIndex > list.size()) return status;
     const std::string name = list[failingIndex - 1];
     if (status == notes::kDbNotLogged) {
       Say(job, "WARNING: Transaction logging disabled for : " + name + ".\r\nRetrying recovery.\r\n");
     } else {
       Say(job, "WARNING: Removing : " + name + " from recovery list.\r\nRetrying recovery.\r\n");
+      if (dropped == 0) dropped = status;
     }
     list.erase(std::find(list.begin(), list.end(), name));
     if (retries > count) return status;

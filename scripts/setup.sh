@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing omb needs.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libgmock-dev googletest clang libclang-rt-14-dev)
+# The console: Qt 6 Widgets, PrintSupport and Test; Xvfb and the X client
+# library for its smoke test and screenshots; poppler-utils to read printed
+# PDF files back. clang and its runtime build the fuzz targets.
+packages=(cmake g++ make libgtest-dev libgmock-dev googletest
+          qt6-base-dev libx11-dev xvfb xauth poppler-utils fonts-dejavu-core
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

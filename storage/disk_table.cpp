@@ -1,9 +1,5 @@
 #include "storage/disk_table.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/durable.h"
 #include "platform/paths.h"
 #include "storage/filer.h"
 
@@ -89,41 +86,8 @@ bool ReadBounded(const std::filesystem::path& path, std::string& text) {
   return true;
 }
 
-// Writes a temporary file beside the table, flushes it and renames it over
-// the table, so a reader sees either the old or the new table.
-bool ReplaceTable(const std::string& text) {
-  std::filesystem::path temporary = TablePath();
-  temporary += ".tmp." + std::to_string(::getpid());
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  written = ::fsync(fd) == 0 && written;
-  ::close(fd);
-  if (written && ::rename(temporary.c_str(), TablePath().c_str()) == 0) return true;
-  ::unlink(temporary.c_str());
-  return false;
-}
-
-// Holds an exclusive flock on storage/.disks.lock while alive.
-class TableLock {
- public:
-  TableLock() {
-    fd_ = ::open((StorageRoot() / ".disks.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~TableLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
-  bool held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+// A reader sees either the old or the new table.
+bool ReplaceTable(const std::string& text) { return platform::WriteFileAtomically(TablePath(), text) == 0; }
 
 }  // namespace
 
@@ -181,8 +145,9 @@ bool RegisterVirtualDisk(char driveLetter, const std::string& filer, const std::
   std::error_code error;
   std::filesystem::create_directories(VolumeFolder(disk), error);
   if (error) return false;
-  TableLock lock;
-  if (!lock.held()) return false;
+  // Writers of the table take turns on storage/.disks.lock.
+  std::unique_ptr<platform::FileLock> lock = platform::FileLock::Acquire(StorageRoot() / ".disks.lock");
+  if (lock == nullptr) return false;
   std::string text;
   std::map<char, VirtualDisk> disks;
   if (ReadBounded(TablePath(), text)) disks = ParseTable(text);

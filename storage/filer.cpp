@@ -38,13 +38,15 @@ std::optional<VirtualDisk> DiskOfDrive(const std::u16string& drive) {
 
 class FilerSnapshots : public SnapshotInterface {
  public:
+  explicit FilerSnapshots(platform::Clock& clock) : clock_(clock) {}
+
   HRESULT CreateSnapShot(const std::u16string& drive, const std::u16string& name) override {
     return WithHooks("CreateSnapShot", [&] {
       std::optional<VirtualDisk> disk = DiskOfDrive(drive);
       if (!disk) return E_INVALIDARG_;
       if (!IsValidSnapshotName(FromUtf16(name))) return E_INVALIDARG_;
       RunPreSnapshotHook();
-      return VolumeStore(*disk).Create(FromUtf16(name));
+      return VolumeStore(*disk).Create(FromUtf16(name), clock_.NowFileTime());
     });
   }
 
@@ -87,6 +89,9 @@ class FilerSnapshots : public SnapshotInterface {
       return result;
     });
   }
+
+ private:
+  platform::Clock& clock_;
 };
 
 class FilerDisks : public DiskInterface {
@@ -109,13 +114,15 @@ class FilerDisks : public DiskInterface {
 
 class Filer : public Component {
  public:
+  explicit Filer(platform::Clock& clock) : clock_(clock) {}
+
   HRESULT GetSnapshotFactory() override { return Factory("GetSnapshotFactory"); }
   HRESULT GetDiskFactory() override { return Factory("GetDiskFactory"); }
 
   HRESULT CreateSnapshotInterface(std::unique_ptr<SnapshotInterface>& out) override {
     out.reset();
     return WithHooks("CreateSnapshotInterface", [&] {
-      out = std::make_unique<FilerSnapshots>();
+      out = std::make_unique<FilerSnapshots>(clock_);
       return S_OK_;
     });
   }
@@ -132,13 +139,17 @@ class Filer : public Component {
   static HRESULT Factory(const std::string& method) {
     return WithHooks(method, [] { return DisksTableExists() ? S_OK_ : REGDB_E_CLASSNOTREG_; });
   }
+
+  platform::Clock& clock_;
 };
 
 }  // namespace
 
 Component& CurrentComponent() {
-  static Filer builtIn;
+  static Filer builtIn(platform::SystemClock());
   return builtIn;
 }
+
+std::unique_ptr<Component> MakeFiler(platform::Clock& clock) { return std::make_unique<Filer>(clock); }
 
 }  // namespace omb::storage

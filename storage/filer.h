@@ -10,9 +10,17 @@
 // in builds with OMB_TEST_HOOKS):
 //   OMB_STORAGE_FAIL=Method:HRESULT[,Method:HRESULT...]  fail named methods
 //   OMB_STORAGE_PRE_SNAPSHOT=command  run just before a volume is copied
+#include <memory>
 #include <string>
 
+#include "platform/clock.h"
+#include "storage/storage.h"
+
 namespace omb::storage {
+
+// A filer of its own whose snapshots take their creation time from `clock`
+// (CurrentComponent() is the process's one, on the system clock).
+std::unique_ptr<Component> MakeFiler(platform::Clock& clock);
 
 // Adds (or replaces) the virtual disk of a drive letter in disks.ini.
 // Returns true when recorded. Used by dominosim and tests to build machines.

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +13,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/durable.h"
+#include "platform/file_faults.h"
 #include "platform/paths.h"
-#include "platform/system.h"
+#include "platform/posix_io.h"
 #include "storage/tree_copy.h"
 
 namespace omb::storage {
@@ -27,32 +28,14 @@ namespace {
 constexpr const char* kCreatedFile = "created";
 constexpr size_t kMaxNameBytes = 255;
 
-// Holds the volume's flock while alive; blocks until it is granted.
-class VolumeLock {
- public:
-  VolumeLock(const fs::path& volumeFolder, bool exclusive) {
-    std::error_code error;
-    fs::create_directories(volumeFolder, error);
-    fd_ = ::open((volumeFolder / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) return;
-    while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-      }
-    }
-  }
-  ~VolumeLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  VolumeLock(const VolumeLock&) = delete;
-  VolumeLock& operator=(const VolumeLock&) = delete;
-  bool held() const { return fd_ >= 0; }
+using platform::FileLock;
 
- private:
-  int fd_ = -1;
-};
+// The volume's lock, waited for: exclusive for changes, shared for listings.
+std::unique_ptr<FileLock> LockVolume(const fs::path& volumeFolder, FileLock::Mode mode) {
+  std::error_code error;
+  fs::create_directories(volumeFolder, error);
+  return FileLock::Acquire(volumeFolder / ".lock", mode);
+}
 
 // "." + name + suffix, built by appending: GCC 12 warns falsely
 // (-Wrestrict) on "." + text at -O3.
@@ -69,19 +52,13 @@ std::string WorkName(const std::string& purpose) {
 }
 
 bool WriteCreatedFile(const fs::path& folder, uint64_t creationTime) {
-  fs::path temporary = folder / (std::string(kCreatedFile) + ".tmp");
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  std::string text = "creationTime=" + std::to_string(creationTime) + "\n";
-  bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  written = ::fsync(fd) == 0 && written;
-  ::close(fd);
-  return written && ::rename(temporary.c_str(), (folder / kCreatedFile).c_str()) == 0;
+  const std::string text = "creationTime=" + std::to_string(creationTime) + "\n";
+  return platform::WriteFileAtomically(folder / kCreatedFile, text) == 0;
 }
 
 // The creation time in a "created" file; false when missing or malformed.
 bool ReadCreatedFile(const fs::path& folder, uint64_t& creationTime) {
-  int fd = ::open((folder / kCreatedFile).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = platform::OpenFile(folder / kCreatedFile, O_RDONLY);
   if (fd < 0) return false;
   char buffer[64] = {};
   ssize_t got = ::read(fd, buffer, sizeof buffer - 1);
@@ -178,7 +155,9 @@ void Discard(const fs::path& displaced, const fs::path& trash, const CopyReport&
 
 // Puts `fresh` in the place of `target`: one atomic exchange where the file
 // system offers it, otherwise two renames that are undone on failure.
+// One platform rename for the fault hook, however many it takes.
 int SwapIntoPlace(const fs::path& fresh, const fs::path& target, fs::path& displaced) {
+  if (platform::FileOperationFails(platform::FileOperation::Rename)) return errno;
   std::error_code error;
   if (!fs::exists(fs::symlink_status(target, error))) {
     displaced.clear();
@@ -261,8 +240,8 @@ std::string VolumeStore::FindStored(const std::string& name) const {
 }
 
 HRESULT VolumeStore::List(std::vector<StoredSnapshot>& snapshots) {
-  VolumeLock lock(VolumeFolder(disk_), false);
-  if (!lock.held()) return E_FAIL_;
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Shared);
+  if (lock == nullptr) return E_FAIL_;
   return ListLocked(snapshots);
 }
 
@@ -278,10 +257,10 @@ HRESULT VolumeStore::CopyVolume(const std::string& building) const {
   return S_OK_;
 }
 
-HRESULT VolumeStore::Create(const std::string& name) {
+HRESULT VolumeStore::Create(const std::string& name, uint64_t creationTime) {
   if (!IsValidSnapshotName(name)) return E_INVALIDARG_;
-  VolumeLock lock(VolumeFolder(disk_), true);
-  if (!lock.held()) return E_FAIL_;
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Exclusive);
+  if (lock == nullptr) return E_FAIL_;
   std::vector<StoredSnapshot> existing;
   ListLocked(existing);
   if (!FindIn(existing, name).empty()) return HRESULT_ALREADY_EXISTS;
@@ -295,11 +274,10 @@ HRESULT VolumeStore::Create(const std::string& name) {
   }
   EmptyTrash(TrashFolder(disk_));
   fs::path building = fs::path(SnapshotFolder()) / WorkName("create");
-  if (::mkdir(building.c_str(), 0755) != 0) return ResultOfErrno(errno);
-  uint64_t createdAt = platform::NowFileTime();
+  if (platform::MakeDirectory(building, 0755) != 0) return ResultOfErrno(errno);
   HRESULT result = CopyVolume(building.string());
-  if (result == S_OK_ && !WriteCreatedFile(building, createdAt)) result = E_FAIL_;
-  if (result == S_OK_ && ::rename(building.c_str(), (fs::path(SnapshotFolder()) / name).c_str()) != 0) {
+  if (result == S_OK_ && !WriteCreatedFile(building, creationTime)) result = E_FAIL_;
+  if (result == S_OK_ && platform::RenameFile(building, fs::path(SnapshotFolder()) / name) != 0) {
     result = ResultOfErrno(errno);
   }
   if (result != S_OK_) RemoveTree(building);
@@ -307,8 +285,8 @@ HRESULT VolumeStore::Create(const std::string& name) {
 }
 
 HRESULT VolumeStore::Restore(const std::string& name) {
-  VolumeLock lock(VolumeFolder(disk_), true);
-  if (!lock.held()) return E_FAIL_;
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Exclusive);
+  if (lock == nullptr) return E_FAIL_;
   std::string stored = FindStored(name);
   if (stored.empty()) return HRESULT_FILE_NOT_FOUND;
   fs::path copy = fs::path(SnapshotFolder()) / stored / std::string(1, disk_.driveLetter);
@@ -334,13 +312,13 @@ HRESULT VolumeStore::Restore(const std::string& name) {
 
 HRESULT VolumeStore::Delete(const std::string& name, bool& deleted) {
   deleted = false;
-  VolumeLock lock(VolumeFolder(disk_), true);
-  if (!lock.held()) return E_FAIL_;
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Exclusive);
+  if (lock == nullptr) return E_FAIL_;
   std::string stored = FindStored(name);
   if (stored.empty()) return HRESULT_FILE_NOT_FOUND;
   // Out of the listing first, then removed: a crash leaves only a hidden folder.
   fs::path doomed = fs::path(SnapshotFolder()) / WorkName("delete");
-  if (::rename((fs::path(SnapshotFolder()) / stored).c_str(), doomed.c_str()) != 0) return ResultOfErrno(errno);
+  if (platform::RenameFile(fs::path(SnapshotFolder()) / stored, doomed) != 0) return ResultOfErrno(errno);
   deleted = true;
   RemoveTree(doomed);
   return S_OK_;
@@ -348,15 +326,15 @@ HRESULT VolumeStore::Delete(const std::string& name, bool& deleted) {
 
 HRESULT VolumeStore::Rename(const std::string& current, const std::string& renamed) {
   if (!IsValidSnapshotName(renamed)) return E_INVALIDARG_;
-  VolumeLock lock(VolumeFolder(disk_), true);
-  if (!lock.held()) return E_FAIL_;
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Exclusive);
+  if (lock == nullptr) return E_FAIL_;
   std::string stored = FindStored(current);
   if (stored.empty()) return HRESULT_FILE_NOT_FOUND;
   std::string clash = FindStored(renamed);
   if (!clash.empty() && clash != stored) return HRESULT_ALREADY_EXISTS;
   if (stored == renamed) return S_OK_;
   fs::path folder = SnapshotFolder();
-  if (::rename((folder / stored).c_str(), (folder / renamed).c_str()) != 0) return ResultOfErrno(errno);
+  if (platform::RenameFile(folder / stored, folder / renamed) != 0) return ResultOfErrno(errno);
   return S_OK_;
 }
 

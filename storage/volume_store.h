@@ -33,7 +33,8 @@ class VolumeStore {
  public:
   explicit VolumeStore(VirtualDisk disk) : disk_(std::move(disk)) {}
 
-  HRESULT Create(const std::string& name);
+  // creationTime: the UTC FILETIME the snapshot is recorded with.
+  HRESULT Create(const std::string& name, uint64_t creationTime);
   HRESULT Restore(const std::string& name);
   HRESULT Delete(const std::string& name, bool& deleted);
   HRESULT Rename(const std::string& current, const std::string& renamed);

@@ -2,6 +2,8 @@
 // boxes (on standard error) and the exit status.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/locks.h"
 #include "tests/support/machine_fixture.h"
 
@@ -12,6 +14,15 @@ class BinaryTest : public test::MachineTest {
  protected:
   test::RunResult Omb(const std::vector<std::string>& args) {
     return test::RunProgram(test::BuiltProgram("cli/omb"), args, root_);
+  }
+  // omb copied into a folder of its own, without the console program beside it.
+  test::RunResult OmbWithoutConsole(const std::vector<std::string>& args) {
+    std::filesystem::path alone = root_ / "bin" / "omb";
+    if (!std::filesystem::exists(alone)) {
+      std::filesystem::create_directories(alone.parent_path());
+      std::filesystem::copy_file(test::BuiltProgram("cli/omb"), alone);
+    }
+    return test::RunProgram(alone, args, root_);
   }
 };
 
@@ -82,13 +93,13 @@ TEST_F(BinaryTest, CommandLineRunsBesideAConsole) {
 TEST_F(BinaryTest, SecondConsoleIsRefusedWithZero) {
   auto console = platform::NamedLock::TryAcquire("{5C0E2A71-93D4-4b8e-A1F0-7D62C48E1B35}");
   ASSERT_NE(console, nullptr);
-  test::RunResult result = Omb({});
+  test::RunResult result = OmbWithoutConsole({});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "ERROR: Another instance of Ombrel for Lotus Domino already running.\n");
 }
 
 TEST_F(BinaryTest, ConsoleModeSaysItIsNotAvailable) {
-  test::RunResult result = Omb({});
+  test::RunResult result = OmbWithoutConsole({});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err,
             "omb: the management console is not available in this build; use the "

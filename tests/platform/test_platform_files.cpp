@@ -173,6 +173,28 @@ TEST_F(FilesTest, BinaryFileReadsWhatItWrote) {
   EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
 }
 
+TEST_F(FilesTest, ReplacingBinaryFileTakesThePlaceOfTheOldOneOnlyWhenCommitted) {
+  ASSERT_EQ(WriteFileAtomic("C:\\a.dat", "stale and longer"), 0);
+  BinaryFile file;
+  ASSERT_EQ(file.Open("C:\\a.dat", BinaryFile::Mode::Replace), 0);
+  EXPECT_EQ(file.Write("new", 3), 3);
+  file.Close();  // abandoned half-way
+  std::string bytes;
+  ASSERT_EQ(ReadWholeFile("C:\\a.dat", bytes), 0);
+  EXPECT_EQ(bytes, "stale and longer");
+
+  ASSERT_EQ(file.Open("C:\\a.dat", BinaryFile::Mode::Replace), 0);
+  EXPECT_EQ(file.Write("new", 3), 3);
+  EXPECT_EQ(file.Commit(), 0);
+  ASSERT_EQ(ReadWholeFile("C:\\a.dat", bytes), 0);
+  EXPECT_EQ(bytes, "new");
+  std::vector<DirEntry> entries;
+  ASSERT_EQ(ListDirectory("C:\\", entries), 0);
+  ASSERT_EQ(entries.size(), 1u);  // no temporary file is left
+  EXPECT_EQ(entries[0].name, "a.dat");
+  EXPECT_EQ(file.Commit(), EBADF);
+}
+
 TEST_F(FilesTest, FoldersAreNotReadAsFiles) {
   ASSERT_EQ(CreateOneDirectory("C:\\folder"), 0);
   BinaryFile file;

@@ -19,12 +19,13 @@ namespace fs = std::filesystem;
 class ProcessListTest : public test::MachineTest {
  protected:
   // Starts a copy of sleep under the given file name.
-  pid_t StartAs(const std::string& fileName) {
+  pid_t StartAs(const std::string& fileName, const std::string& machine = "") {
     fs::path program = root_ / fileName;
     fs::copy_file("/bin/sleep", program);
     fs::permissions(program, fs::perms::owner_all);
     pid_t pid = ::fork();
     if (pid == 0) {
+      if (!machine.empty()) ::setenv("OMB_MACHINE", machine.c_str(), 1);
       ::execl(program.c_str(), program.c_str(), "30", static_cast<char*>(nullptr));
       ::_exit(127);
     }
@@ -71,6 +72,17 @@ TEST_F(ProcessListTest, ExtensionIsDroppedAndNamesAreExact) {
   StartAs("nlnotes.exe");
   EXPECT_TRUE(EventuallyListed("nlnotes"));
   EXPECT_TRUE(EventuallyListed("nserverx"));
+}
+
+// Two machine roots are two machines: a server started for another one is
+// not running here, one started for this root (by another path) is.
+TEST_F(ProcessListTest, ProcessesOfAnotherMachineRootAreNotListed) {
+  if (!fs::exists("/bin/sleep")) GTEST_SKIP() << "no /bin/sleep to copy";
+  fs::create_directories(root_ / "other");
+  StartAs("nsrvother", (root_ / "other").string());
+  StartAs("nsrvhere", (root_ / "." / "").string());
+  EXPECT_TRUE(EventuallyListed("nsrvhere"));
+  EXPECT_FALSE(Listed("nsrvother"));
 }
 
 TEST_F(ProcessListTest, ListsThisProcess) {

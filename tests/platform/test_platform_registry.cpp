@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/file_faults.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -149,6 +152,15 @@ TEST_F(RegistryTest, ComputerNameComesFromTheRegistryFirst) {
   ASSERT_TRUE(WriteRegistry("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName",
                             {RegType::String, "DOMSRV01", 0}, true));
   EXPECT_EQ(ComputerName(), "DOMSRV01");
+}
+
+TEST_F(RegistryTest, ComputerNameOnceReadSurvivesARegistryThatCannotBeRead) {
+  ASSERT_TRUE(WriteRegistry("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName",
+                            {RegType::String, "DOMSRV01", 0}, true));
+  ASSERT_EQ(ComputerName(), "DOMSRV01");
+  FailFileOperation(1, EIO, FileOperation::Open);
+  EXPECT_EQ(ComputerName(), "DOMSRV01");
+  ClearFileFault();
 }
 
 }  // namespace

@@ -108,9 +108,10 @@ TEST_F(RecoveryTest, UnloggedDatabaseIsDroppedAndRecoveryRetried) {
                       ".\r\nRetrying recovery.\r\n"));
 }
 
-TEST_F(RecoveryTest, OtherFailureRemovesTheDatabaseWithItsOwnWarning) {
+TEST_F(RecoveryTest, OtherFailureRemovesTheDatabaseWithItsOwnWarningAndFailsTheRecovery) {
   notes_.ScriptRecover(Step{4321, 1, {}, ""});
-  ASSERT_EQ(UpToTheMinute({"a.nsf", "b.nsf"}), 0);
+  // The retry recovers b.nsf, but a.nsf was not rolled forward.
+  ASSERT_EQ(UpToTheMinute({"a.nsf", "b.nsf"}), 4321);
   EXPECT_TRUE(Printed("ERROR: Fake Notes status 4321\r\n"));
   EXPECT_TRUE(Printed("WARNING: Removing : " + Db("a.nsf") + " from recovery list.\r\nRetrying recovery.\r\n"));
   EXPECT_EQ(notes_.recoverCalls()[1].databases, (std::vector<std::string>{Db("b.nsf")}));

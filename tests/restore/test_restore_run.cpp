@@ -373,6 +373,20 @@ TEST_F(RunRestoreTest, SnapshotRestoreReportingInvalidHandleCountsAsDone) {
   EXPECT_EQ(outcome.result, 0) << outcome.text;
 }
 
+TEST_F(RunRestoreTest, DatabaseDroppedFromTheRecoveryFailsTheRun) {
+  SetUpServer();
+  notes_.ScriptRecover({4321, 1, {}, ""});
+  notes_.ScriptRecover({0, 0, {}, ""});
+  restore::RestoreJob job = MakeJob(false);
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, "WARNING: Removing : D:\\Lotus\\Domino\\Data\\mail\\a.nsf from recovery list."),
+            std::string::npos);
+  EXPECT_NE(Where(outcome.text, "ERROR: UP TO THE MINUTE Recovery failed. Restored snapshot is POINT IN TIME\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Where(outcome.text, "SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos);
+}
+
 // ---- what escapes the steps -----------------------------------------------------
 
 class ThrowingRecovery : public FakeNotes {

@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "tests/storage/storage_test_support.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_storage.h"
 
 namespace omb::test {
 namespace {
@@ -16,6 +18,22 @@ namespace fs = std::filesystem;
 using storage::S_OK_;
 
 using SnapshotTest = FilerTest;
+
+TEST_F(SnapshotTest, FilerOfItsOwnTakesCreationTimesFromItsClock) {
+  FakeClock clock(FileTimeUtc(2003, 4, 7, 9, 5, 12));
+  std::unique_ptr<storage::Component> filer = storage::MakeFiler(clock);
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  ASSERT_EQ(filer->CreateSnapshotInterface(snapshots), storage::S_OK_);
+  ASSERT_EQ(snapshots->CreateSnapShot(u"E", u"first"), storage::S_OK_);
+  clock.Advance(std::chrono::seconds(1));
+  ASSERT_EQ(snapshots->CreateSnapShot(u"E", u"second"), storage::S_OK_);
+  std::vector<storage::SnapshotRecord> records;
+  ASSERT_EQ(snapshots->EnumSnapShots(u"E", records), storage::S_OK_);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].name, u"second");
+  EXPECT_EQ(records[0].creationTime, FileTimeUtc(2003, 4, 7, 9, 5, 13));
+  EXPECT_EQ(records[1].creationTime, FileTimeUtc(2003, 4, 7, 9, 5, 12));
+}
 
 TEST_F(SnapshotTest, RestoreRevertsChangesDeletionsAndNewFiles) {
   fs::path e = Drive('E');
