@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -129,7 +130,10 @@ class VirtualDisplay {
     }
     ::close(fds[1]);
     char number[16] = {};
-    ssize_t n = ::read(fds[0], number, sizeof number - 1);
+    ssize_t n;
+    do {  // the test program's own signal handlers may interrupt the wait
+      n = ::read(fds[0], number, sizeof number - 1);
+    } while (n < 0 && errno == EINTR);
     ::close(fds[0]);
     name_.clear();
     if (n > 0) name_ = ":" + std::string(number, static_cast<size_t>(n) - (number[n - 1] == '\n'));
