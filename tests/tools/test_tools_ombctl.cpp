@@ -1,0 +1,54 @@
+// ombctl's dispatch: the usage, the version, unknown subcommands.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "core/application.h"
+#include "tools/ombctl/ombctl.h"
+
+namespace omb::ctl {
+namespace {
+
+struct CtlRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+CtlRun Ctl(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int code = CtlMain(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(OmbctlDispatch, WithoutSubcommandTheUsageGoesToStandardErrorAndTheRunIsRefused) {
+  const CtlRun run = Ctl({});
+  EXPECT_EQ(run.code, kExitRefused);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("Usage: ombctl SUBCOMMAND"), std::string::npos);
+}
+
+TEST(OmbctlDispatch, HelpListsEverySubcommandOnStandardOutput) {
+  const CtlRun run = Ctl({"--help"});
+  EXPECT_EQ(run.code, kExitDone);
+  for (const Subcommand& command : Subcommands()) {
+    EXPECT_NE(run.out.find(std::string("  ") + command.name), std::string::npos) << command.name;
+  }
+}
+
+TEST(OmbctlDispatch, AnUnknownSubcommandIsNamedInTheError) {
+  const CtlRun run = Ctl({"frobnicate", "--now"});
+  EXPECT_EQ(run.code, kExitRefused);
+  EXPECT_NE(run.err.find("unknown subcommand 'frobnicate'"), std::string::npos);
+}
+
+TEST(OmbctlDispatch, VersionIsTheProgramsVersionBothWays) {
+  const CtlRun option = Ctl({"--version"});
+  const CtlRun command = Ctl({"version"});
+  EXPECT_EQ(option.out, "ombctl " + VersionText() + "\n");
+  EXPECT_EQ(command.out, option.out);
+  EXPECT_EQ(Ctl({"version", "extra"}).code, kExitRefused);
+}
+
+}  // namespace
+}  // namespace omb::ctl
