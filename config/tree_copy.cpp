@@ -199,10 +199,12 @@ class Copier {
   // and checks that the copy holds the source's bytes. A failed copy is
   // removed: a torn file must not stand where the server will look.
   bool CopyOne(const fs::path& from, const fs::path& to, std::string& reason) {
-    Fd source(platform::OpenFile(from, O_RDONLY));
+    // Without waiting: a pipe or device in the tree must not hang the run.
+    Fd source(platform::OpenFile(from, O_RDONLY | O_NONBLOCK));
     if (source.get() < 0) return Failed(reason, errno);
     struct stat sourceInfo {};
     if (::fstat(source.get(), &sourceInfo) != 0) return Failed(reason, errno);
+    if (!S_ISREG(sourceInfo.st_mode)) return Failed(reason, EACCES);
     // Opened without truncation first: a destination that is the source
     // itself (a drive mapped onto the source's folder) must not be emptied.
     Fd target(platform::OpenFile(to, O_RDWR | O_CREAT, sourceInfo.st_mode & 0777));
@@ -296,17 +298,28 @@ std::string ErrnoText(int error) { return platform::FormatMessageText(static_cas
 
 int ListTree(const std::string& sourceRoot, std::vector<TreeEntry>& entries) {
   entries.clear();
+  // A folder reached again through a link is listed once only: a link to
+  // one of its own parents would otherwise never end.
+  std::set<std::pair<dev_t, ino_t>> listed;
   std::vector<std::string> pending{""};
   while (!pending.empty()) {
     const std::string folder = std::move(pending.back());
     pending.pop_back();
-    std::vector<platform::DirEntry> listing;
     const std::string path = folder.empty() ? sourceRoot : platform::JoinPath(sourceRoot, folder);
+    struct stat info {};
+    if (::stat(platform::HostPath(path).c_str(), &info) == 0 && !listed.insert({info.st_dev, info.st_ino}).second) {
+      continue;
+    }
+    std::vector<platform::DirEntry> listing;
     if (int error = platform::ListDirectory(path, listing)) return error;
+    if (!folder.empty()) entries.push_back({folder, true});
     for (const platform::DirEntry& entry : listing) {
       std::string relative = folder.empty() ? entry.name : folder + "\\" + entry.name;
-      if (entry.isDirectory) pending.push_back(relative);
-      entries.push_back({std::move(relative), entry.isDirectory});
+      if (entry.isDirectory) {
+        pending.push_back(std::move(relative));
+      } else {
+        entries.push_back({std::move(relative), false});
+      }
     }
   }
   return 0;

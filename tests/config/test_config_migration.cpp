@@ -2,9 +2,12 @@
 // where the files go, what is repointed, what the run says and reports.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "config/configuration.h"
+#include "domino/discovery.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -210,6 +213,27 @@ TEST_F(MigrationTest, FileThatDiffersFromItsCopyFailsTheCopyAndNothingIsRepointe
   EXPECT_TRUE(platform::IsFile(servers_[0].notesIniPath));
 }
 
+TEST_F(MigrationTest, LinkBackToAParentIsCopiedOnceAndTheCopyEnds) {
+  Build(Layout::Partitioned, 1);
+  fs::create_directory_symlink(Host(servers_[0].dataPath), Host(servers_[0].dataPath + "\\mail\\loop"));
+  config::ConfigureJob job = EmptyJob();
+  job.dataEntries.push_back(Entry(0, kKindData));
+  ASSERT_EQ(Run(job), 0) << Text();
+  EXPECT_TRUE(platform::IsFile("X:\\Lotus\\Domino\\Data1\\mail\\user1.nsf"));
+  EXPECT_FALSE(platform::PathExists("X:\\Lotus\\Domino\\Data1\\mail\\loop"));
+}
+
+TEST_F(MigrationTest, PipeInTheTreeFailsTheCopyInsteadOfWaiting) {
+  Build(Layout::Partitioned, 1);
+  ASSERT_EQ(::mkfifo(Host(servers_[0].logPath + "\\pipe").c_str(), 0600), 0);
+  config::ConfigureJob job = EmptyJob();
+  job.logEntries.push_back(Entry(0, kKindLog));
+  EXPECT_EQ(Run(job), -1);
+  EXPECT_TRUE(Has(Text(), "Cannot copy D:\\Lotus\\Domino\\Log1\\pipe to Y:\\Lotus\\Domino\\Log1\\pipe\n"
+                          "Access is denied.\r\n"))
+      << Text();
+}
+
 TEST_F(MigrationTest, SourceEntryThatCannotBeReadFailsWithTheSystemText) {
   Build(Layout::Partitioned, 1);
   fs::create_symlink("/nonexistent/omb", Host(servers_[0].logPath + "\\dangling.TXN"));
@@ -246,6 +270,23 @@ TEST_P(LayoutTest, DataPathIsWrittenWhereDiscoveryReadsIt) {
   const std::string ini = servers_[0].partitioned ? data + "\\notes.ini" : servers_[0].notesIniPath;
   EXPECT_EQ(IniValue(ini, "Directory"), data);
   EXPECT_EQ(IniValue(ini, "TRANSLOG_Path"), NewPath(servers_[0].logPath, 'Y'));
+}
+
+TEST_P(LayoutTest, DiscoveryFindsTheMovedServerAgain) {
+  Build(GetParam().layout, GetParam().layout == Layout::Partitioned || GetParam().layout == Layout::Partitioned6 ? 2 : 1);
+  config::ConfigureJob job = FullJob();
+  ASSERT_EQ(Run(job), 0) << Text();
+  // Virtual disks are not the question here: discovery without the filer.
+  fakes_->storage.FailMethod(FakeStorage::Method::GetDiskFactory, static_cast<storage::HRESULT>(0x80040154));
+  ServerList list;
+  ASSERT_EQ(DiscoverServers(list, fakes_->services()), 0);
+  ASSERT_EQ(list.servers.size(), servers_.size());
+  for (size_t i = 0; i < servers_.size(); ++i) {
+    const std::string data = NewPath(servers_[i].dataPath, 'X');
+    EXPECT_EQ(list.servers[i].dataPath, data);
+    EXPECT_EQ(list.servers[i].notesIniPath, servers_[i].partitioned ? data + "\\notes.ini" : servers_[i].notesIniPath);
+    EXPECT_EQ(list.servers[i].logPath, NewPath(servers_[i].logPath, 'Y'));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EachLayout, LayoutTest,
