@@ -243,7 +243,9 @@ class Copier {
       return EIO;
     }
     std::vector<char> a(kCompareChunk), b(kCompareChunk);
-    for (off_t offset = 0; offset < sourceInfo.st_size;) {
+    // Read to the end rather than to the size: a source that grew, or one
+    // whose size says nothing of its contents, must fail too.
+    for (off_t offset = 0;;) {
       ssize_t gotA = ReadFully(source, a.data(), a.size(), offset);
       ssize_t gotB = ReadFully(target, b.data(), b.size(), offset);
       if (gotA < 0 || gotB < 0) return errno;
