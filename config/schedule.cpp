@@ -11,16 +11,20 @@ namespace omb::config {
 namespace {
 
 constexpr const char* kJobComment = "OMB";
-constexpr const char* kDominoKey = "SOFTWARE\\Lotus\\Domino\\5.0";
+// Release 5 keeps the program folder under its own key, later releases
+// under the Domino key itself; discovery reads the two in the same order.
+constexpr const char* kDominoKeys[] = {"SOFTWARE\\Lotus\\Domino\\5.0", "SOFTWARE\\Lotus\\Domino"};
 constexpr int32_t kSchedulerUnavailable = 1;
 
 // The Domino program folder, where the job starts. A value longer than the
 // 255 bytes the scheduler keeps is left out rather than cut to another path.
 std::string WorkingDirectory() {
-  std::optional<platform::RegValue> path = platform::ReadRegistry(kDominoKey, "Path");
-  if (!path || path->type == platform::RegType::Dword) return "";
-  if (path->text.size() > platform::kMaxJobWorkingDirectoryBytes) return "";
-  return path->text;
+  for (const char* key : kDominoKeys) {
+    std::optional<platform::RegValue> path = platform::ReadRegistry(key, "Path");
+    if (!path || path->type == platform::RegType::Dword) continue;
+    return path->text.size() > platform::kMaxJobWorkingDirectoryBytes ? "" : path->text;
+  }
+  return "";
 }
 
 }  // namespace

@@ -77,9 +77,14 @@ TEST_F(ScheduleTest, CreatedJobCarriesTheBackupOfTheChosenServersAndNoTrigger) {
                                "C:\\Lotus\\Domino", std::nullopt}));
 }
 
-TEST_F(ScheduleTest, WithoutTheDominoKeyOrWithAnOverlongPathThereIsNoWorkingDirectory) {
+TEST_F(ScheduleTest, WorkingDirectoryFollowsTheReleasesKeyAndIsLeftOutWhenOverlong) {
   ASSERT_EQ(CreateScheduledBackup(Request("a"), tasks_), 0);
   EXPECT_EQ(tasks_.jobs.at("a").workingDirectory, "");
+  // A later release keeps the program folder under the Domino key itself.
+  ASSERT_TRUE(platform::WriteRegistry("SOFTWARE\\Lotus\\Domino", "Path",
+                                      {platform::RegType::String, "D:\\Domino", 0}, true));
+  ASSERT_EQ(CreateScheduledBackup(Request("six"), tasks_), 0);
+  EXPECT_EQ(tasks_.jobs.at("six").workingDirectory, "D:\\Domino");
   ASSERT_TRUE(platform::WriteRegistry("SOFTWARE\\Lotus\\Domino\\5.0", "Path",
                                       {platform::RegType::String, "C:\\" + std::string(253, 'x'), 0}, true));
   ASSERT_EQ(CreateScheduledBackup(Request("b"), tasks_), 0);

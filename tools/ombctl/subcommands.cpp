@@ -2,10 +2,12 @@
 
 namespace omb::ctl {
 
+int RunSchedule(Invocation& call);
 int RunVersion(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
+      {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
       {"version", "print the version of ombctl", &RunVersion},
   };
 }
