@@ -19,15 +19,21 @@ bool IsPlainWord(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsPlainWordCharacter);
 }
 
-// A path for a unit file: quoted when it holds a blank (the characters
-// that quoting would have to escape are refused by ExportPathProblem).
-std::string UnitWord(std::string_view text) {
-  return IsPlainWord(text) ? std::string(text) : "\"" + std::string(text) + "\"";
+// The text as it is when it is a plain word, else between quote marks
+// (the characters that quoting would have to escape are refused by
+// ExportPathProblem).
+std::string Word(std::string_view text, char quote) {
+  if (IsPlainWord(text)) return std::string(text);
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.push_back(quote);
+  quoted.append(text);
+  quoted.push_back(quote);
+  return quoted;
 }
 
-std::string ShellWord(std::string_view text) {
-  return IsPlainWord(text) ? std::string(text) : "'" + std::string(text) + "'";
-}
+std::string UnitWord(std::string_view text) { return Word(text, '"'); }
+std::string ShellWord(std::string_view text) { return Word(text, '\''); }
 
 std::string TwoDigits(int value) {
   char text[8];
