@@ -55,11 +55,34 @@ void RetireOldNotesIni(MigrationContext& run, const std::string& notesIni) {
   Emit(run.progress, "Renamed " + notesIni + " to \r\n" + retired + "\r\n");
 }
 
-void UpdateLogSettings(MigrationContext& run, const MigrationEntry& entry) {
+// The server record update is itself a logged change of names.nsf, written
+// to the log the server used until now. The moved log must hold it too, or
+// the next change of names.nsf would reuse its sequence number and a
+// roll-forward would skip it: what the update changed is copied again.
+int RefreshLogCopy(MigrationContext& run, const MigrationEntry& entry, const std::string& destination) {
+  const std::string source = SourceDirectory(entry);
+  std::vector<TreeEntry> tree;
+  CopyFailure failure{source, destination, ""};
+  if (int error = ListTree(source, tree)) {
+    failure.reason = platform::FormatMessageText(static_cast<uint32_t>(error));
+  } else if (CopyTree(source, destination, tree, nullptr, failure, CopyMode::ChangedOnly)) {
+    return 0;
+  }
+  Emit(run.progress, "Cannot copy " + failure.source + " to " + failure.target + "\n" + failure.reason);
+  Emit(run.progress, "Directory copy FAILED\n");
+  return -1;
+}
+
+int UpdateLogSettings(MigrationContext& run, const MigrationEntry& entry, const std::string& destination) {
   const std::string newLogPath = DestinationDirectory(entry);
   Emit(run.progress, "Updating the partition server's names.nsf and notes.ini with new log location.\r\n");
   // Its own messages are the report; the run goes on either way.
   UpdateServerRecord(run.progress, run.services.notes, entry.server, entry.server.notesIniPath, newLogPath);
+  if (RefreshLogCopy(run, entry, destination) != 0) {
+    Emit(run.progress, "ERROR: Copy of Log directory to \r\n" + destination + " FAILED.\r\n");
+    return -1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -94,10 +117,7 @@ int MigrateDirectory(MigrationContext& run, MigrationEntry& entry, int kind) {
     return -1;
   }
   Emit(run.progress, "Copy successfully completed.\r\n");
-  if (kind == kKindLog) {
-    UpdateLogSettings(run, entry);
-    return 0;
-  }
+  if (kind == kKindLog) return UpdateLogSettings(run, entry, destination);
   int shortcutFailure = 0;
   // The old notes.ini is retired only once the new one holds the settings.
   const bool updated = UpdateDataDirectorySettings(run, entry, destination, shortcutFailure) == 0;

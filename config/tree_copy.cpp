@@ -104,8 +104,8 @@ ssize_t ReadFully(int fd, char* data, size_t size, off_t offset) {
 class Copier {
  public:
   Copier(const std::string& sourceRoot, const std::string& destinationRoot, const std::function<void()>& onFile,
-         CopyFailure& failure)
-      : sourceRoot_(sourceRoot), destinationRoot_(destinationRoot), onFile_(onFile), failure_(failure) {}
+         CopyFailure& failure, CopyMode mode)
+      : sourceRoot_(sourceRoot), destinationRoot_(destinationRoot), onFile_(onFile), failure_(failure), mode_(mode) {}
 
   bool Run(const std::vector<TreeEntry>& entries) {
     const fs::path sourceHost = platform::HostPath(sourceRoot_);
@@ -182,9 +182,16 @@ class Copier {
     const fs::path from = sourceHost / fs::path(RelativeHost(relative));
     const fs::path to = TargetHost(FolderOf(relative), NameOf(relative));
     std::string reason;
+    if (mode_ == CopyMode::ChangedOnly && SameSizeAndTime(from, to)) return true;
     if (!CopyOne(from, to, reason)) return Fail(SourcePath(relative), TargetPath(relative), reason);
     if (onFile_) onFile_();
     return true;
+  }
+
+  static bool SameSizeAndTime(const fs::path& from, const fs::path& to) {
+    struct stat a {}, b {};
+    return ::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && S_ISREG(b.st_mode) &&
+           a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
   }
 
   static std::string RelativeHost(const std::string& relative) {
@@ -284,6 +291,7 @@ class Copier {
   const std::string& destinationRoot_;
   const std::function<void()>& onFile_;
   CopyFailure& failure_;
+  CopyMode mode_;
   std::map<std::string, Folder> folders_;  // by upper-case relative path
   std::set<dev_t> devices_;
   // Reused by every comparison: a fresh megabyte per file would cost more
@@ -326,8 +334,9 @@ int ListTree(const std::string& sourceRoot, std::vector<TreeEntry>& entries) {
 }
 
 bool CopyTree(const std::string& sourceRoot, const std::string& destinationRoot,
-              const std::vector<TreeEntry>& entries, const std::function<void()>& onFile, CopyFailure& failure) {
-  return Copier(sourceRoot, destinationRoot, onFile, failure).Run(entries);
+              const std::vector<TreeEntry>& entries, const std::function<void()>& onFile, CopyFailure& failure,
+              CopyMode mode) {
+  return Copier(sourceRoot, destinationRoot, onFile, failure, mode).Run(entries);
 }
 
 }  // namespace omb::config

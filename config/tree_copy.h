@@ -26,11 +26,18 @@ struct CopyFailure {
   std::string reason;  // the system's text for the error, or what differed
 };
 
+enum class CopyMode {
+  Everything,
+  // Only files whose copy differs in size or last-write time from the
+  // source: brings an earlier whole copy up to date.
+  ChangedOnly,
+};
+
 // Copies the listed tree. onFile is called after each file copied. Returns
 // false with `failure` filled at the first failure; the copy stops there.
 bool CopyTree(const std::string& sourceRoot, const std::string& destinationRoot,
               const std::vector<TreeEntry>& entries, const std::function<void()>& onFile,
-              CopyFailure& failure);
+              CopyFailure& failure, CopyMode mode = CopyMode::Everything);
 
 // The system's text for an errno value, as the Win32 error it stands for.
 std::string ErrnoText(int error);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "config/configuration.h"
 #include "domino/discovery.h"
@@ -245,6 +246,36 @@ TEST_F(MigrationTest, SourceEntryThatCannotBeReadFailsWithTheSystemText) {
       << Text();
   EXPECT_EQ(ServerDocumentLogPath(0), servers_[0].logPath);
   EXPECT_EQ(IniValue(servers_[0].notesIniPath, "TRANSLOG_Path"), servers_[0].logPath);
+}
+
+// A runtime whose server document update is logged, as the real one
+// logs it: into the log folder the server used until now.
+class LoggingNotes : public FakeNotes {
+ public:
+  explicit LoggingNotes(fs::path extent) : extent_(std::move(extent)) {}
+  notes::Status UpdateNote(notes::Handle note) override {
+    std::ofstream(extent_, std::ios::binary | std::ios::app) << "names.nsf update";
+    return FakeNotes::UpdateNote(note);
+  }
+
+ private:
+  fs::path extent_;
+};
+
+TEST_F(MigrationTest, MovedLogHoldsWhatTheServerRecordUpdateLogged) {
+  Build(Layout::Partitioned, 1);
+  LoggingNotes notes(Host(servers_[0].logPath + "\\S0000001.TXN"));
+  notes.AddDatabase("names.nsf", false, false);
+  notes.AddView("names.nsf", "($Servers)", "ServerName");
+  notes.AddNote("names.nsf", {{"ServerName", "CN=Mail1/OU=Sales/O=Acme"}, {"TRANSLOG_Path", servers_[0].logPath}});
+  config::ConfigureJob job(RunServices{notes, fakes_->storage, fakes_->clock, fakes_->messages});
+  job.vaultinfoPath = "V:\\vaultinfo";
+  job.logEntries.push_back(Entry(0, kKindLog));
+  ASSERT_EQ(Run(job), 0) << Text();
+  EXPECT_TRUE(Has(Text(), "names.nsf successfully updated."));
+  const std::string copy = ReadHostFile(Host("Y:\\Lotus\\Domino\\Log1\\S0000001.TXN"));
+  EXPECT_EQ(copy, LogFiles().at("S0000001.TXN") + "names.nsf update");
+  EXPECT_TRUE(CopiedWhole(servers_[0].logPath, "Y:\\Lotus\\Domino\\Log1"));
 }
 
 // ---- the registry place of each layout ----------------------------------------
