@@ -8,6 +8,7 @@
 #include "domino/discovery.h"
 #include "domino/locks.h"
 #include "domino/vaultinfo.h"
+#include "platform/interrupt.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -16,6 +17,7 @@ namespace omb {
 
 namespace {
 
+constexpr const char* kNoServerFound = "No Domino server was found on this machine.";
 constexpr const char* kClosingNotice = "\r\n\r\n(This window will close in 20 seconds.)\r\n";
 
 RunLock TakeCliLock() {
@@ -68,6 +70,7 @@ CommandLineApplication::CommandLineApplication(const CliOptions& options, RunLoc
 
 bool CommandLineApplication::CheckBackupPartitions() {
   DiscoverServers(servers_, backupJob_.services);
+  if (servers_.servers.empty()) return RefusePartition(kNoServerFound);
   for (int32_t index : options_.partitions) {
     if (index < 0 || static_cast<size_t>(index) >= servers_.servers.size())
       return RefusePartition("Partition number out of range");
@@ -84,6 +87,7 @@ bool CommandLineApplication::CheckBackupPartitions() {
 
 bool CommandLineApplication::CheckRestorePartition() {
   DiscoverServers(servers_, restoreJob_.services);
+  if (servers_.servers.empty()) return RefusePartition(kNoServerFound);
   const int32_t index = options_.restorePartition - 1;
   if (index < 0 || static_cast<size_t>(index) >= servers_.servers.size())
     return RefusePartition("Partition number out of range");
@@ -104,6 +108,7 @@ int CommandLineApplication::Run(int /*showCommand*/) {
 }
 
 int CommandLineApplication::RunBackup() {
+  platform::InstallInterruptHandlers();
   WriteBanner(backupJob_.services.clock, "BACKUP START");
   backupJob_.servers = servers_;
   backupJob_.keepCount = options_.deleteGiven ? options_.deleteCount : 0;
@@ -119,6 +124,11 @@ int CommandLineApplication::RunBackup() {
 }
 
 int CommandLineApplication::RunRestore() {
+  restoreJob_.progress = CommandLineSink();
+  // The numbers count the volume's snapshots, which are the truth; a hint
+  // file that cannot be read stops the restore before anything is touched.
+  restoreJob_.server.progress = restoreJob_.progress;
+  if (ReconcileSnapshotList(restoreJob_.server, restoreJob_.services.storage) != 0) return kExitRunFailed;
   const std::vector<SnapshotEntry> snapshots = NumberedSnapshots(restoreJob_.server.snapshots);
   const int64_t wanted = options_.snapshotNumber;
   const int64_t count = static_cast<int64_t>(snapshots.size());
