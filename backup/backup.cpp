@@ -118,7 +118,13 @@ int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& c
   snapshotTaken = false;
   if (CheckDataDirectory(server) != 0) return -1;
   std::vector<DatabaseRecord> list;
-  EnumerateDatabases(server.dataPath, list);
+  std::vector<std::string> linked;
+  EnumerateDatabases(server.dataPath, list, &linked);
+  for (const std::string& path : linked) {
+    Emit(server.progress, "WARNING: Database " + path +
+                              " is reached through a symbolic link; the snapshot holds the link, "
+                              "not necessarily the database.\r\n");
+  }
   BackupModeGuard guard(api, list);
 
   Emit(server.progress, "Recording Domino changes\r\n");

@@ -321,6 +321,7 @@ int ReconcileSnapshotList(PartitionInfo& server, storage::Component& component) 
   std::string hintPath;
   if (GetHintPath(server, hintPath) != 0) {
     Emit(server.progress, "Could not obtain snapshot hint filename (probably due to invalid Vaultinfo directory.\r\n");
+    Emit(server.progress, MissingChangeInfoDirText());
     return -1;
   }
   std::vector<std::string> names;

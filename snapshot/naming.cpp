@@ -89,6 +89,7 @@ bool Enumerate(ProgressSink& out, storage::SnapshotInterface& snapshots, char dr
 // The recent snapshot's change-info directory, created when missing.
 bool PrepareRecentDirectory(PartitionInfo& server, const std::string& recent, std::string& directory) {
   const bool formed = GetServerVaultinfoDir(server, recent, directory) == 0;
+  if (!formed) Emit(server.progress, MissingChangeInfoDirText());
   if (formed) CreateDirectoryPath(directory);
   if (formed && DirectoryExists(directory) == 0) return true;
   Emit(server.progress, "ERROR: Vaultinfo directory " + directory + " could not be created.\r\n");
