@@ -197,9 +197,9 @@ void DiscardFailedSnapshot(PartitionInfo& server, storage::SnapshotInterface& sn
   const std::string name = storage::FromUtf16(recentName);
   bool deleted = false;
   const storage::HRESULT hr = snapshots.DeleteSnapShot(snapshot::DriveString(driveLetter), recentName, deleted);
-  if (storage::Failed(hr)) {
+  if (storage::Failed(hr) || !deleted) {
     Emit(server.progress, "WARNING: The snapshot " + name + " of this failed backup could not be deleted: " +
-                              snapshot::SystemText(hr) +
+                              (storage::Failed(hr) ? snapshot::SystemText(hr) : std::string("the storage component kept it.\r\n")) +
                               "It is marked incomplete and will not be offered for restore.\r\n");
     return;
   }

@@ -206,8 +206,9 @@ bool DeleteIncompleteRecent(PartitionInfo& server, storage::SnapshotInterface& s
   Emit(server.progress, "WARNING: Snapshot " + recent + " was left incomplete by a backup that did not finish; deleting it.\r\n");
   bool deleted = false;
   const storage::HRESULT hr = snapshots.DeleteSnapShot(DriveString(driveLetter), ToUtf16(recent), deleted);
-  if (storage::Failed(hr)) {
-    Emit(server.progress, "WARNING: The incomplete snapshot could not be deleted: " + SystemText(hr));
+  if (storage::Failed(hr) || !deleted) {
+    Emit(server.progress, "WARNING: The incomplete snapshot could not be deleted: " +
+                              (storage::Failed(hr) ? SystemText(hr) : std::string("the storage component kept it.\r\n")));
     return false;
   }
   DeleteDirectoryTree(recentDirectory);
