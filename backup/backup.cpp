@@ -1,15 +1,21 @@
 #include "backup/backup.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
 #include "backup/databases.h"
+#include "backup/healing.h"
 #include "component/component.h"
+#include "domino/incomplete.h"
 #include "domino/locks.h"
 #include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
+#include "platform/test_steps.h"
 #include "reports/reports.h"
 #include "snapshot/deletion.h"
 #include "snapshot/naming.h"
@@ -93,13 +99,32 @@ int WriteHintFiles(PartitionInfo& server, const std::vector<DatabaseRecord>& lis
   return 0;
 }
 
+// A signal asked the run to stop: the step that noticed it fails the
+// server's backup, which then ends in its usual way.
+bool Interrupted(PartitionInfo& server) {
+  const int signal = platform::InterruptSignal();
+  if (signal == 0) return false;
+  Emit(server.progress, std::string("ERROR: The backup was interrupted (") + platform::InterruptSignalName(signal) +
+                            ").\r\n");
+  return true;
+}
+
 // Holds the databases in backup mode while the snapshot is taken, then
-// saves their change information and the hint files.
+// saves their change information and the hint files. snapshotTaken tells
+// the caller whether a failure left a snapshot behind.
 int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& changeInfoDirectory,
-               storage::SnapshotInterface& snapshots, char driveLetter, const std::u16string& recentName) {
+               storage::SnapshotInterface& snapshots, char driveLetter, const std::u16string& recentName,
+               bool& snapshotTaken) {
+  snapshotTaken = false;
   if (CheckDataDirectory(server) != 0) return -1;
   std::vector<DatabaseRecord> list;
-  EnumerateDatabases(server.dataPath, list);
+  std::vector<std::string> linked;
+  EnumerateDatabases(server.dataPath, list, &linked);
+  for (const std::string& path : linked) {
+    Emit(server.progress, "WARNING: Database " + path +
+                              " is reached through a symbolic link; the snapshot holds the link, "
+                              "not necessarily the database.\r\n");
+  }
   BackupModeGuard guard(api, list);
 
   Emit(server.progress, "Recording Domino changes\r\n");
@@ -108,6 +133,8 @@ int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& c
     Emit(server.progress, "ERROR: Backup aborted.\r\n");
     return -1;
   }
+  platform::ReachStep("backup-mode-started");
+  if (Interrupted(server)) return -1;
   std::string errorText;
   if (snapshot::CreateSnapshot(snapshots, driveLetter, recentName, errorText) != 0) {
     Emit(server.progress, "ERROR: Could not create snapshot\r\nBackup Aborted.\r\n" + errorText);
@@ -115,17 +142,23 @@ int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& c
     ReportRunEvent(kEventInformation, kCategoryBackup, kEventSnapshotFailed, {server.serverName, errorText});
     return -1;
   }
+  snapshotTaken = true;
   Emit(server.progress, "Completed CreateSnapShot method\r\n");
   ReportRunEvent(kEventInformation, kCategoryBackup, kEventSnapshotDone,
                  {storage::FromUtf16(recentName), DriveText(driveLetter), server.serverName});
+  platform::ReachStep("snapshot-created");
+  if (Interrupted(server)) return -1;
 
   Emit(server.progress, "Stopping Domino backup mode...\r\n");
   if (StopBackupAndSave(api, server.progress, list, changeInfoDirectory) != 0) {
     Emit(server.progress, "ERROR: Could not properly stop backup.\r\n");
     return -1;  // the guard releases the databases still in backup mode
   }
+  platform::ReachStep("change-info-saved");
   int result = WriteHintFiles(server, list, disabled, changeInfoDirectory);
+  platform::ReachStep("hint-files-written");
   Emit(server.progress, "\r\nDomino backup mode stop completed\r\n");
+  if (result == 0 && Interrupted(server)) return -1;
   return result;
 }
 
@@ -156,9 +189,73 @@ void RecordSnapshotNames(PartitionInfo& server, const std::u16string& recentName
   if (GetHintPath(server, hintPath) == 0) WriteNameList(hintPath, server.snapshots);
 }
 
+// The snapshot of a failed backup is no backup: it is deleted with its
+// change-info directory. One that the component will not delete keeps its
+// incomplete mark, so no list numbers it and no restore uses it.
+void DiscardFailedSnapshot(PartitionInfo& server, storage::SnapshotInterface& snapshots, char driveLetter,
+                           const std::u16string& recentName, const std::string& changeInfoDirectory) {
+  const std::string name = storage::FromUtf16(recentName);
+  bool deleted = false;
+  const storage::HRESULT hr = snapshots.DeleteSnapShot(snapshot::DriveString(driveLetter), recentName, deleted);
+  if (storage::Failed(hr) || !deleted) {
+    Emit(server.progress, "WARNING: The snapshot " + name + " of this failed backup could not be deleted: " +
+                              (storage::Failed(hr) ? snapshot::SystemText(hr) : std::string("the storage component kept it.\r\n")) +
+                              "It is marked incomplete and will not be offered for restore.\r\n");
+    return;
+  }
+  DeleteDirectoryTree(changeInfoDirectory);
+  Emit(server.progress, "Deleted the snapshot " + name + " of this failed backup and its change information.\r\n");
+}
+
+// Waits, through the run's clock, until the current second gives a name
+// that no snapshot of the server carries yet: two backups in one second
+// would otherwise leave two snapshots of one time/date name.
+void WaitForUnusedSecond(platform::Clock& clock, const PartitionInfo& server) {
+  constexpr uint64_t kFileTimeSecond = 10'000'000;
+  constexpr int kMaxWaits = 3;
+  for (int wait = 0; wait < kMaxWaits; ++wait) {
+    const uint64_t now = clock.NowFileTime();
+    const std::string name = storage::FromUtf16(snapshot::TimeDateName(server, now));
+    bool used = false;
+    for (const SnapshotEntry& entry : server.snapshots) used = used || platform::EqualsNoCase(entry.name, name);
+    if (!used) return;
+    const uint64_t rest = kFileTimeSecond - now % kFileTimeSecond;
+    clock.Sleep(std::chrono::milliseconds(rest / 10'000 + 1));
+  }
+}
+
+// The backup core between the incomplete mark and its removal; a failure
+// discards the snapshot it took.
+int MarkedBackupCore(const RunServices& services, PartitionInfo& server, const std::string& changeInfoDirectory,
+                     storage::SnapshotInterface& snapshots, char driveLetter, const std::u16string& recentName) {
+  const std::string recent = storage::FromUtf16(recentName);
+  if (MarkSnapshotIncomplete(server, recent) != 0) {
+    Emit(server.progress, "ERROR: Could not write to the change-info directory " + changeInfoDirectory + "\r\n");
+    return -1;
+  }
+  RecordBackupModeRun(server, services.clock);
+  bool snapshotTaken = false;
+  int core = BackupCore(services.notes, server, changeInfoDirectory, snapshots, driveLetter, recentName,
+                        snapshotTaken);
+  ForgetBackupModeRun(server);
+  if (core != 0) {
+    if (snapshotTaken) DiscardFailedSnapshot(server, snapshots, driveLetter, recentName, changeInfoDirectory);
+    return -1;
+  }
+  if (ClearIncompleteMark(server, recent) != 0) {
+    Emit(server.progress, "ERROR: Could not clear the incomplete mark of snapshot " + recent + "\r\n");
+    DiscardFailedSnapshot(server, snapshots, driveLetter, recentName, changeInfoDirectory);
+    return -1;
+  }
+  platform::ReachStep("mark-cleared");
+  return 0;
+}
+
 int SnapshotWithRotation(const RunServices& services, char driveLetter, PartitionInfo& server, bool deleteExcess) {
   std::u16string timeDateName;
   if (snapshot::RotateRecent(services.storage, driveLetter, server, deleteExcess, timeDateName) != 0) return -1;
+  platform::ReachStep("rotation-done");
+  if (Interrupted(server)) return -1;
 
   std::unique_ptr<storage::SnapshotInterface> snapshots;
   std::string errorText;
@@ -172,22 +269,26 @@ int SnapshotWithRotation(const RunServices& services, char driveLetter, Partitio
     Emit(server.progress, "ERROR: Vaultinfo directory " + changeInfoDirectory + " could not be created.\r\n");
     return -1;
   }
+  WaitForUnusedSecond(services.clock, server);
 
   Emit(server.progress, "Placing Domino server in backup mode\r\n");
-  int core = BackupCore(services.notes, server, changeInfoDirectory, *snapshots, driveLetter, recentName);
+  int core = MarkedBackupCore(services, server, changeInfoDirectory, *snapshots, driveLetter, recentName);
   Emit(server.progress, "Returned from backup mode\r\n");
   if (core != 0) {
     Emit(server.progress, "FAILED Backup/Snapshot for " + server.serverName + " \r\n");
     return -1;
   }
   RecordSnapshotNames(server, recentName, timeDateName);
+  platform::ReachStep("names-recorded");
 
   Emit(server.progress, "Copying logs to Vaultinfo dir...\r\n");
   CopyLogsToVaultinfo(services.notes, server, changeInfoDirectory);
   Emit(server.progress, "Completed log copy.\r\n");
+  platform::ReachStep("logs-archived");
 
   snapshots.reset();
   snapshot::RecordRecentTime(services.storage, driveLetter, server);
+  platform::ReachStep("recent-time-recorded");
   return 0;
 }
 
@@ -198,6 +299,8 @@ int BackupWithRuntime(BackupJob& job, PartitionInfo& server, ProgressObserver* b
   std::string drive = DriveText(server.dataDisk.driveLetter);
   if (bar) bar->Step();
   Emit(server.progress, "Starting Backup of Server " + server.serverName + "\r\n");
+  HealBackupMode(job.services.notes, server, server.progress);
+  platform::ReachStep("healed");
   Emit(server.progress,
        FormatTimestamp(clock) + ": Snapshot will occur on VOL " + volume + " for VLD " + drive + "\r\n");
   if (bar) bar->Step();
@@ -212,14 +315,17 @@ int BackupWithRuntime(BackupJob& job, PartitionInfo& server, ProgressObserver* b
 
   if (job.deleteExcess) {
     Emit(server.progress,
-         FormatTimestamp(clock) + ": Removing snapshots in excess of " + std::to_string(job.keepCount) + "\r\n");
+         FormatTimestamp(clock) + ": Removing snapshots in excess of " +
+             std::to_string(std::min(job.keepCount, snapshot::kMaxKeptSnapshots)) + "\r\n");
     int deleted = 0;
     if (snapshot::DeleteExcessSnapshots(job.services, server, server.dataDisk.driveLetter, job.keepCount,
                                         deleted) != 0)
       return -1;
+    platform::ReachStep("excess-deleted");
     Emit(server.progress, FormatTimestamp(clock) + ": Deleted " + std::to_string(deleted) + " snapshots\r\n");
   }
   if (bar) bar->Step();
+  if (Interrupted(server)) return -1;
   Emit(server.progress, FormatTimestamp(clock) + ": Backup Completed for Server: " + server.serverName + "\r\n");
   WriteNotesIniValue("BACKUPWIZ", "1", GetIniPath());
   return 0;

@@ -1,6 +1,10 @@
 #include "backup/databases.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "domino/vaultinfo.h"
@@ -24,18 +28,40 @@ bool IsDatabaseFile(const std::string& fileName) {
   return extension == ".nsf" || extension == ".ntf" || extension == ".box";
 }
 
-void CollectDatabases(const std::string& directory, const std::vector<platform::DirEntry>& entries,
-                      std::vector<DatabaseRecord>& list) {
+// The folders of one enumeration, by device and inode, so that a directory
+// link back into the tree (or two links to one folder) is walked once.
+struct DatabaseWalk {
+  std::set<std::pair<dev_t, ino_t>> visited;
+  std::vector<DatabaseRecord>& list;
+  std::vector<std::string>* linked;
+};
+
+bool IsLink(const std::string& windowsPath) {
+  struct stat info {};
+  return ::lstat(platform::HostPath(windowsPath).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// False when the folder was walked already (or cannot be examined).
+bool FirstVisit(DatabaseWalk& walk, const std::string& windowsPath) {
+  struct stat info {};
+  if (::stat(platform::HostPath(windowsPath).c_str(), &info) != 0) return false;
+  return walk.visited.insert({info.st_dev, info.st_ino}).second;
+}
+
+void CollectDatabases(DatabaseWalk& walk, const std::string& directory, bool viaLink) {
+  std::vector<platform::DirEntry> entries;
+  if (!FirstVisit(walk, directory) || platform::ListDirectory(directory, entries) != 0) return;
   for (const platform::DirEntry& entry : entries) {
     std::string path = platform::JoinPath(directory, entry.name);
+    const bool linked = viaLink || IsLink(path);
     if (entry.isDirectory) {
-      std::vector<platform::DirEntry> children;
-      if (platform::ListDirectory(path, children) == 0) CollectDatabases(path, children, list);
+      CollectDatabases(walk, path, linked);
     } else if (IsDatabaseFile(entry.name)) {
       DatabaseRecord record;
       record.path = path;
       record.changeFileName = entry.name + ".dat";
-      list.push_back(record);
+      walk.list.push_back(record);
+      if (linked && walk.linked != nullptr) walk.linked->push_back(path);
     }
   }
 }
@@ -160,11 +186,13 @@ std::string StopAndSaveOne(DatabaseRecord& record, SavePass& pass) {
 
 }  // namespace
 
-int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list) {
+int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list,
+                       std::vector<std::string>* linked) {
   std::vector<platform::DirEntry> entries;
   int error = platform::ListDirectory(directory, entries);
   if (error != 0) return error;
-  CollectDatabases(directory, entries, list);
+  DatabaseWalk walk{{}, list, linked};
+  CollectDatabases(walk, directory, false);
   return 0;
 }
 

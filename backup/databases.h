@@ -27,8 +27,11 @@ struct DatabaseRecord {
 };
 
 // Recursive, depth first; .nsf, .ntf and .box (any case). 0 or the Win32
-// error of the first listing.
-int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list);
+// error of the first listing. Each folder is walked once, however many
+// links lead to it, so a link back into the tree is no loop; `linked`, when
+// given, receives the databases reached through a symbolic link.
+int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list,
+                       std::vector<std::string>* linked = nullptr);
 
 // The change-info file of a database inside a change-info directory:
 // <dir>\<db folder without drive>\<name><.nsf|.ntf|.box>.dat (lower case).

@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/progress.h"
 #include "domino/discovery.h"
 #include "domino/locks.h"
 #include "domino/vaultinfo.h"
+#include "platform/interrupt.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -15,6 +17,7 @@ namespace omb {
 
 namespace {
 
+constexpr const char* kNoServerFound = "No Domino server was found on this machine.";
 constexpr const char* kClosingNotice = "\r\n\r\n(This window will close in 20 seconds.)\r\n";
 
 RunLock TakeCliLock() {
@@ -38,6 +41,15 @@ void WriteBanner(platform::Clock& clock, const char* what) {
   AppendToOutputFile("\n\n+++" + FormatTimestamp(clock) + "  OMB CLI " + what + "+++\n\n");
 }
 
+// The snapshots that --snapshot=N counts: every one whose backup finished,
+// oldest first. An incomplete snapshot never gets a number.
+std::vector<SnapshotEntry> NumberedSnapshots(const std::vector<SnapshotEntry>& snapshots) {
+  std::vector<SnapshotEntry> numbered;
+  for (const SnapshotEntry& entry : snapshots)
+    if (!entry.incomplete) numbered.push_back(entry);
+  return numbered;
+}
+
 ProgressSink CommandLineSink() {
   ProgressSink sink;
   sink.toFile = 1;
@@ -58,6 +70,7 @@ CommandLineApplication::CommandLineApplication(const CliOptions& options, RunLoc
 
 bool CommandLineApplication::CheckBackupPartitions() {
   DiscoverServers(servers_, backupJob_.services);
+  if (servers_.servers.empty()) return RefusePartition(kNoServerFound);
   for (int32_t index : options_.partitions) {
     if (index < 0 || static_cast<size_t>(index) >= servers_.servers.size())
       return RefusePartition("Partition number out of range");
@@ -74,6 +87,7 @@ bool CommandLineApplication::CheckBackupPartitions() {
 
 bool CommandLineApplication::CheckRestorePartition() {
   DiscoverServers(servers_, restoreJob_.services);
+  if (servers_.servers.empty()) return RefusePartition(kNoServerFound);
   const int32_t index = options_.restorePartition - 1;
   if (index < 0 || static_cast<size_t>(index) >= servers_.servers.size())
     return RefusePartition("Partition number out of range");
@@ -94,6 +108,7 @@ int CommandLineApplication::Run(int /*showCommand*/) {
 }
 
 int CommandLineApplication::RunBackup() {
+  platform::InstallInterruptHandlers();
   WriteBanner(backupJob_.services.clock, "BACKUP START");
   backupJob_.servers = servers_;
   backupJob_.keepCount = options_.deleteGiven ? options_.deleteCount : 0;
@@ -109,7 +124,12 @@ int CommandLineApplication::RunBackup() {
 }
 
 int CommandLineApplication::RunRestore() {
-  const std::vector<SnapshotEntry>& snapshots = restoreJob_.server.snapshots;
+  restoreJob_.progress = CommandLineSink();
+  // The numbers count the volume's snapshots, which are the truth; a hint
+  // file that cannot be read stops the restore before anything is touched.
+  restoreJob_.server.progress = restoreJob_.progress;
+  if (ReconcileSnapshotList(restoreJob_.server, restoreJob_.services.storage) != 0) return kExitRunFailed;
+  const std::vector<SnapshotEntry> snapshots = NumberedSnapshots(restoreJob_.server.snapshots);
   const int64_t wanted = options_.snapshotNumber;
   const int64_t count = static_cast<int64_t>(snapshots.size());
   if (wanted < 1) {

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "component/component.h"
+#include "domino/incomplete.h"
 #include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
@@ -256,9 +257,96 @@ void LoadSnapshotList(PartitionInfo& server, storage::Component& component) {
     SnapshotEntry entry = *match;
     entry.name = name;
     entry.wideName = storage::ToUtf16(name);
+    entry.incomplete = IsSnapshotIncomplete(server, name);
     server.snapshots.push_back(entry);
   }
   OrderByCreationTime(server.snapshots);
+}
+
+namespace {
+
+// The volume's snapshots that belong to the server: their names start
+// with "dominosnap__" + computer + "__" + short name + "__".
+bool IsServerSnapshot(const PartitionInfo& server, const std::string& name) {
+  const std::string prefix = "dominosnap__" + platform::ComputerName() + "__" + server.shortName + "__";
+  return name.size() > prefix.size() && platform::EqualsNoCase(std::string_view(name).substr(0, prefix.size()), prefix);
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& each) { return platform::EqualsNoCase(each, name); });
+}
+
+// The names of the hint file that the volume holds, with a warning for
+// each one it no longer holds.
+void KeepNamesOnVolume(PartitionInfo& server, const std::vector<std::string>& names,
+                       const std::vector<SnapshotEntry>& onVolume, const std::string& hintPath) {
+  for (const std::string& name : names) {
+    auto match = std::find_if(onVolume.begin(), onVolume.end(),
+                              [&](const SnapshotEntry& entry) { return platform::EqualsNoCase(entry.name, name); });
+    if (match == onVolume.end()) {
+      Emit(server.progress, "WARNING: Snapshot " + name + " of the hint file " + hintPath +
+                                " is no longer on the volume; it was removed from the list.\r\n");
+      continue;
+    }
+    SnapshotEntry entry = *match;
+    entry.name = name;
+    entry.wideName = storage::ToUtf16(name);
+    server.snapshots.push_back(entry);
+  }
+}
+
+// Snapshots of the server on the volume that the hint file does not name
+// (a hint file removed or damaged, a run killed between the snapshot's
+// rename and the list's update) are entered again. An incomplete one is
+// entered without a warning: its failed backup never listed it.
+void EnterMissingSnapshots(PartitionInfo& server, const std::vector<std::string>& names,
+                           const std::vector<SnapshotEntry>& onVolume, const std::string& hintPath) {
+  for (const SnapshotEntry& entry : onVolume) {
+    if (!IsServerSnapshot(server, entry.name) || Contains(names, entry.name)) continue;
+    SnapshotEntry added = entry;
+    added.incomplete = IsSnapshotIncomplete(server, entry.name);
+    if (!added.incomplete) {
+      Emit(server.progress, "WARNING: Snapshot " + entry.name + " is on the volume but missing from the hint file " +
+                                hintPath + "; it was entered again.\r\n");
+    }
+    server.snapshots.push_back(added);
+  }
+}
+
+}  // namespace
+
+int ReconcileSnapshotList(PartitionInfo& server, storage::Component& component) {
+  server.snapshots.clear();
+  std::string hintPath;
+  if (GetHintPath(server, hintPath) != 0) {
+    Emit(server.progress, "Could not obtain snapshot hint filename (probably due to invalid Vaultinfo directory.\r\n");
+    Emit(server.progress, MissingChangeInfoDirText());
+    return -1;
+  }
+  std::vector<std::string> names;
+  // An unreadable hint file is never taken as an empty list: rewriting it
+  // would drop every snapshot that only it names.
+  if (!EnsureHintFile(server, hintPath) || !ReadHintNames(hintPath, names)) {
+    Emit(server.progress, "Could not read\\create Snapshot hint file:" + hintPath + "\r\n");
+    return -1;
+  }
+  std::vector<SnapshotEntry> onVolume;
+  if (server.dataDisk.driveLetter == 0 ||
+      snapshot::ListSnapshots(component, server.dataDisk.driveLetter, onVolume) != 0) {
+    Emit(server.progress, "ERROR: Could not enumerate snapshots.(COM FAILED)\r\n");
+    return -1;
+  }
+  KeepNamesOnVolume(server, names, onVolume, hintPath);
+  const size_t kept = server.snapshots.size();
+  for (SnapshotEntry& entry : server.snapshots) entry.incomplete = IsSnapshotIncomplete(server, entry.name);
+  EnterMissingSnapshots(server, names, onVolume, hintPath);
+  OrderByCreationTime(server.snapshots);
+  if (kept == names.size() && server.snapshots.size() == kept) return 0;
+  if (WriteNameList(hintPath, server.snapshots) != 0) {
+    Emit(server.progress, "WARNING: Could not update snapshot hint file: " + hintPath + "\r\n");
+  }
+  return 0;
 }
 
 }  // namespace omb

@@ -16,4 +16,13 @@ int DiscoverServers(ServerList& list, const RunServices& services);
 // data disk: oldest first, the recent snapshot last.
 void LoadSnapshotList(PartitionInfo& server, storage::Component& component);
 
+// The same list reconciled with the volume, which is the truth: names of the
+// hint file that the volume no longer holds are dropped, snapshots of the
+// server that the file does not name are entered again, each with a
+// "WARNING: " line through server.progress, and the file is rewritten when
+// it changed. Entries carry their incomplete mark. -1, with the message
+// written, when the hint file cannot be read or made or the volume cannot
+// be listed; the hint file is then left as it is.
+int ReconcileSnapshotList(PartitionInfo& server, storage::Component& component);
+
 }  // namespace omb

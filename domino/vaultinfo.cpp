@@ -73,6 +73,11 @@ int GetServerVaultinfoDir(const PartitionInfo& server, const std::string& subdir
   return 0;
 }
 
+std::string MissingChangeInfoDirText() {
+  return "ERROR: " + GetIniPath() +
+         " has no CHANGE_INFO_DIR: the configuration must run before backups and restores.\r\n";
+}
+
 int GetHintPath(const PartitionInfo& server, std::string& out) {
   std::string directory;
   if (GetServerVaultinfoDir(server, "", directory) != 0) return -1;

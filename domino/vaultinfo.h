@@ -19,6 +19,8 @@ int GetServerVaultinfoDir(const PartitionInfo& server, const std::string& subdir
                           std::string& out);  // 0, or -1 without CHANGE_INFO_DIR
 int GetHintPath(const PartitionInfo& server, std::string& out);
 bool IsConfigured();
+// The "ERROR: " line of a run that finds no CHANGE_INFO_DIR in omb.ini.
+std::string MissingChangeInfoDirText();
 
 // ---- ini files (section "NOTES") ----------------------------------------
 int ReadNotesIniValue(const std::string& key, std::string& value, const std::string& file);

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <exception>
 
+#include "backup/healing.h"
+#include "domino/incomplete.h"
 #include "domino/locks.h"
 #include "domino/notes_runtime.h"
 #include "reports/reports.h"
@@ -19,6 +21,8 @@ constexpr const char* kReportCategory = "Restore";
 constexpr const char* kLockHeld = "A current BACKUP/RESTORE is in progress.";
 constexpr const char* kDominoRunning =
     "Domino is running. It needs to be shutdown before the restore process occurs.";
+constexpr const char* kSnapshotIncomplete =
+    "the backup that took it did not finish, and it cannot be restored.";
 constexpr const char* kRuntimeFailed =
     "Could not initialize notes runtime. Restore snapshot failed.";
 
@@ -85,6 +89,14 @@ int RunLocked(RestoreJob& job) {
     SaveRunReport(job);
     return -1;
   }
+  // The backup that took an incomplete snapshot did not finish: its change
+  // information is missing or partial, so no restore of it can be right.
+  if (IsSnapshotIncomplete(job.server, job.snapshot.name)) {
+    Refuse(job, kSnapshotIncomplete, "ERROR: Snapshot " + job.snapshot.name + " is incomplete: " +
+                                         kSnapshotIncomplete + "\r\nRestore aborted.\r\n");
+    SaveRunReport(job);
+    return -1;
+  }
   int status = StartNotesRuntime(job.services.notes, job.server.notesIniPath) & 0xFFFF;
   if (status != 0) {
     Refuse(job, kRuntimeFailed, std::string("ERROR: ") + kRuntimeFailed + "\r\n");
@@ -92,6 +104,8 @@ int RunLocked(RestoreJob& job) {
     SaveRunReport(job);
     return status;
   }
+  // Databases that a dead backup left in backup mode are ended first.
+  backup::HealBackupMode(job.services.notes, job.server, job.progress);
   return RestoreWithRuntime(job);
 }
 

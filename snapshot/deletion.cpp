@@ -6,6 +6,7 @@
 
 #include "component/component.h"
 #include "core/progress.h"
+#include "domino/incomplete.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -21,7 +22,6 @@ namespace omb::snapshot {
 namespace {
 
 // The next backup needs room for one snapshot under the volume's limit of 31.
-constexpr int kMaxKept = 30;
 // Log numbers are the seven digits after the leading "S" of "S%07d.TXN".
 constexpr size_t kLogNumberDigits = 7;
 
@@ -190,6 +190,9 @@ int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, ch
                           int& deleted) {
   DeletionRun run{server, driveLetter, ServerSnapshotDirectories(server), "", 0};
   deleted = 0;
+  // A volume holds 31 snapshots and one more backup needs room: a larger
+  // keep count is used, and shown, as 30.
+  keepCount = std::clamp(keepCount, 0, kMaxKeptSnapshots);
   Emit(server.progress, "Preparing to delete snapshots in excess of " + std::to_string(keepCount) + "\r\n");
 
   std::unique_ptr<storage::SnapshotInterface> snapshots;
@@ -208,9 +211,15 @@ int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, ch
 
   run.report = FormatTimestamp(services.clock) + "  Deletion Report\r\n\r\n";
   const std::vector<std::u16string> candidates = Candidates(server, records);
-  const size_t kept = static_cast<size_t>(std::clamp(keepCount, 0, kMaxKept));
-  for (size_t position = kept; position < candidates.size(); ++position) {
-    const bool ok = DeleteOne(run, *snapshots, candidates[position]);
+  // An incomplete snapshot is no backup: it takes none of the kept places
+  // and is deleted with the excess.
+  int kept = 0;
+  for (const std::u16string& candidate : candidates) {
+    if (!IsSnapshotIncomplete(server, storage::FromUtf16(candidate)) && kept < keepCount) {
+      ++kept;
+      continue;
+    }
+    const bool ok = DeleteOne(run, *snapshots, candidate);
     deleted = run.deleted;
     if (!ok) return -1;
   }

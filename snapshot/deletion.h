@@ -10,6 +10,10 @@
 
 namespace omb::snapshot {
 
+// The most snapshots a deletion keeps: one place of the volume's 31 stays
+// free for the next backup.
+constexpr int kMaxKeptSnapshots = 30;
+
 // A snapshot directory of the server's Vaultinfo tree that holds a log_hint.
 struct SnapshotDirectory {
   std::string hintPath;   // ...\<snapshot name>\log_hint

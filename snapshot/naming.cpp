@@ -7,10 +7,12 @@
 #include "component/component.h"
 #include "core/progress.h"
 #include "domino/discovery.h"
+#include "domino/incomplete.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/system.h"
+#include "platform/test_steps.h"
 #include "platform/text.h"
 #include "storage/storage.h"
 #include "vault/hint_files.h"
@@ -87,6 +89,7 @@ bool Enumerate(ProgressSink& out, storage::SnapshotInterface& snapshots, char dr
 // The recent snapshot's change-info directory, created when missing.
 bool PrepareRecentDirectory(PartitionInfo& server, const std::string& recent, std::string& directory) {
   const bool formed = GetServerVaultinfoDir(server, recent, directory) == 0;
+  if (!formed) Emit(server.progress, MissingChangeInfoDirText());
   if (formed) CreateDirectoryPath(directory);
   if (formed && DirectoryExists(directory) == 0) return true;
   Emit(server.progress, "ERROR: Vaultinfo directory " + directory + " could not be created.\r\n");
@@ -110,18 +113,40 @@ bool CheckVolumeLimits(PartitionInfo& server, int count, bool deleteExcess) {
   return true;
 }
 
-bool LoadHintList(storage::Component& component, PartitionInfo& server, std::string& hintPath) {
-  if (GetHintPath(server, hintPath) != 0) {
-    Emit(server.progress,
-         "Could not obtain snapshot hint filename (probably due to invalid Vaultinfo directory.\r\n");
-    return false;
+// The server's list, reconciled with the volume (which is the truth).
+bool LoadHintList(storage::Component& component, PartitionInfo& server) {
+  return ReconcileSnapshotList(server, component) == 0;
+}
+
+constexpr uint64_t kFileTimeSecond = 10'000'000;
+// How many seconds a clashing name may move on before the rename gives up.
+constexpr int kNameAttempts = 120;
+
+bool NameOnVolume(const std::vector<storage::SnapshotRecord>& records, const std::string& name) {
+  for (const storage::SnapshotRecord& record : records)
+    if (platform::EqualsNoCase(FromUtf16(record.name), name)) return true;
+  return false;
+}
+
+// The time/date name of the recent snapshot, unique on the volume and in
+// the Vaultinfo tree: a name that is taken (two backups in one second, a
+// directory left by a snapshot deleted by hand) moves on by one second, so
+// a clash never blocks later backups.
+std::u16string UniqueTimeDateName(PartitionInfo& server, const std::vector<storage::SnapshotRecord>& records,
+                                  uint64_t creationTime) {
+  const std::u16string first = TimeDateName(server, creationTime);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::u16string name = TimeDateName(server, creationTime + attempt * kFileTimeSecond);
+    const std::string text = FromUtf16(name);
+    std::string directory;
+    GetServerVaultinfoDir(server, text, directory);
+    if (NameOnVolume(records, text) || platform::PathExists(directory)) continue;
+    if (attempt > 0) {
+      Emit(server.progress, "WARNING: Snapshot name " + FromUtf16(first) + " is taken; using " + text + "\r\n");
+    }
+    return name;
   }
-  LoadSnapshotList(server, component);
-  if (!platform::IsFile(hintPath)) {
-    Emit(server.progress, "Could not read\\create Snapshot hint file:" + hintPath + "\r\n");
-    return false;
-  }
-  return true;
+  return first;
 }
 
 // Records the renamed snapshot in the hint file at once, so that a backup
@@ -137,11 +162,11 @@ void RecordRenamedSnapshot(PartitionInfo& server, const std::string& hintPath,
 // Renames the recent snapshot and its change-info directory together; on a
 // failed directory move the snapshot gets its old name back.
 bool RenameRecent(PartitionInfo& server, storage::SnapshotInterface& snapshots, char driveLetter,
-                  const storage::SnapshotRecord& recent, const std::string& recentDirectory,
-                  const std::string& hintPath, std::u16string& timeDateName) {
+                  const std::vector<storage::SnapshotRecord>& records, const storage::SnapshotRecord& recent,
+                  const std::string& recentDirectory, const std::string& hintPath, std::u16string& timeDateName) {
   Emit(server.progress, "Found and renaming recent snapshot\r\n");
   Trace("Found recent snapshot\n");
-  const std::u16string renamed = TimeDateName(server, recent.creationTime);
+  const std::u16string renamed = UniqueTimeDateName(server, records, recent.creationTime);
   const std::string renamedText = FromUtf16(renamed);
   const std::u16string drive = DriveString(driveLetter);
   if (storage::Failed(snapshots.RenameSnapShot(drive, recent.name, renamed))) {
@@ -149,6 +174,7 @@ bool RenameRecent(PartitionInfo& server, storage::SnapshotInterface& snapshots, 
     return false;
   }
   Emit(server.progress, "Recent snapshot renamed to " + renamedText + "\r\n");
+  platform::ReachStep("rotation-snapshot-renamed");
   std::string renamedDirectory;
   GetServerVaultinfoDir(server, renamedText, renamedDirectory);
   if (platform::MoveFileOrDirectory(recentDirectory, renamedDirectory) != 0) {
@@ -157,12 +183,79 @@ bool RenameRecent(PartitionInfo& server, storage::SnapshotInterface& snapshots, 
     snapshots.RenameSnapShot(drive, renamed, recent.name);
     return false;
   }
+  platform::ReachStep("rotation-directory-moved");
   timeDateName = renamed;
-  RecordRenamedSnapshot(server, hintPath, {renamed, recent.creationTime});
+  if (IsSnapshotIncomplete(server, renamedText)) {
+    // Kept as incomplete: listed as such, never numbered or restored.
+    Emit(server.progress, "WARNING: Snapshot " + renamedText + " is incomplete and is kept only as such.\r\n");
+    timeDateName.clear();
+  } else {
+    RecordRenamedSnapshot(server, hintPath, {renamed, recent.creationTime});
+  }
   // The new recent snapshot's files (log_hint, disabled_databases) go into
   // a fresh directory of the recent name.
   CreateDirectoryPath(recentDirectory);
   return true;
+}
+
+// Deletes the recent snapshot of a backup that did not finish, with its
+// change-info directory (it holds no archived logs: the mark is cleared
+// before any log is archived there). False when the component refuses.
+bool DeleteIncompleteRecent(PartitionInfo& server, storage::SnapshotInterface& snapshots, char driveLetter,
+                            const std::string& recent, const std::string& recentDirectory) {
+  Emit(server.progress, "WARNING: Snapshot " + recent + " was left incomplete by a backup that did not finish; deleting it.\r\n");
+  bool deleted = false;
+  const storage::HRESULT hr = snapshots.DeleteSnapShot(DriveString(driveLetter), ToUtf16(recent), deleted);
+  if (storage::Failed(hr) || !deleted) {
+    Emit(server.progress, "WARNING: The incomplete snapshot could not be deleted: " +
+                              (storage::Failed(hr) ? SystemText(hr) : std::string("the storage component kept it.\r\n")));
+    return false;
+  }
+  DeleteDirectoryTree(recentDirectory);
+  CreateDirectoryPath(recentDirectory);
+  Emit(server.progress, "Deleted incomplete snapshot " + recent + "\r\n");
+  return true;
+}
+
+bool HasEntries(const std::string& directory) {
+  std::vector<platform::DirEntry> entries;
+  return platform::ListDirectory(directory, entries) == 0 && !entries.empty();
+}
+
+// The snapshot whose change-info directory is still under the recent name:
+// the one its snapshot_time_date names, else the newest of the server
+// without a directory of its own. Empty when there is none.
+std::string OwnerOfRecentDirectory(PartitionInfo& server, const std::vector<storage::SnapshotRecord>& records,
+                                   const std::string& recentDirectory) {
+  std::string named;
+  if (backup::ReadSnapshotTimeDate(recentDirectory, named) == 0 && NameOnVolume(records, named)) return named;
+  const std::string prefix = ServerPrefix(server);
+  const storage::SnapshotRecord* newest = nullptr;
+  for (const storage::SnapshotRecord& record : records) {
+    const std::string name = FromUtf16(record.name);
+    std::string directory;
+    if (!BelongsToServer(prefix, name) || GetServerVaultinfoDir(server, name, directory) != 0 ||
+        platform::PathExists(directory))
+      continue;
+    if (newest == nullptr || record.creationTime > newest->creationTime) newest = &record;
+  }
+  return newest != nullptr ? FromUtf16(newest->name) : std::string();
+}
+
+// A run that ended between the snapshot's rename and its directory's move
+// left the recent directory with no recent snapshot: the move is finished,
+// so the renamed snapshot keeps its change information and the new backup
+// starts in an empty directory.
+void FinishInterruptedRename(PartitionInfo& server, const std::vector<storage::SnapshotRecord>& records,
+                             const std::string& recentDirectory) {
+  if (!HasEntries(recentDirectory) || IsSnapshotIncomplete(server, FromUtf16(RecentName(server)))) return;
+  const std::string owner = OwnerOfRecentDirectory(server, records, recentDirectory);
+  std::string target;
+  if (owner.empty() || GetServerVaultinfoDir(server, owner, target) != 0) return;
+  if (platform::MoveFileOrDirectory(recentDirectory, target) != 0) return;
+  Emit(server.progress, "WARNING: The change information of snapshot " + owner +
+                            " was still under the recent name; it was moved to " + target + "\r\n");
+  CreateDirectoryPath(recentDirectory);
 }
 
 std::string ComputerName() { return platform::ComputerName(); }
@@ -219,18 +312,25 @@ int RotateRecent(storage::Component& component, char driveLetter, PartitionInfo&
   std::vector<storage::SnapshotRecord> records;
   if (!Enumerate(server.progress, *snapshots, driveLetter, records)) return -1;
   if (!CheckVolumeLimits(server, static_cast<int>(records.size()), deleteExcess)) return -1;
+  if (!LoadHintList(component, server)) return -1;
   std::string hintPath;
-  if (!LoadHintList(component, server, hintPath)) return -1;
+  GetHintPath(server, hintPath);
 
   const std::string recentText = FromUtf16(recent);
   for (const storage::SnapshotRecord& record : records) {
     const std::string current = FromUtf16(record.name);
     Trace("recent name:" + recentText + "\ncur name   :" + current + "\n\n");
     if (!platform::EqualsNoCase(current, recentText)) continue;
-    return RenameRecent(server, *snapshots, driveLetter, record, recentDirectory, hintPath, timeDateName)
+    // A recent snapshot whose backup did not finish is deleted; only one
+    // that cannot be deleted is renamed, keeping its incomplete mark.
+    if (IsSnapshotIncomplete(server, recentText) &&
+        DeleteIncompleteRecent(server, *snapshots, driveLetter, recentText, recentDirectory))
+      return 0;
+    return RenameRecent(server, *snapshots, driveLetter, records, record, recentDirectory, hintPath, timeDateName)
                ? 0
                : -1;
   }
+  FinishInterruptedRename(server, records, recentDirectory);
   return 0;
 }
 

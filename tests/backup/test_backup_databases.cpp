@@ -90,6 +90,33 @@ TEST_F(DatabasesTest, MissingDataDirectoryAnswersTheListingError) {
   EXPECT_TRUE(list.empty());
 }
 
+TEST_F(DatabasesTest, LinksAreNamedAndALinkBackIntoTheTreeIsNoLoop) {
+  WriteHostFile(Host(Db("mail\\a.nsf")), "x");
+  WriteHostFile(Host(Db("elsewhere.nsf.real")), "x");
+  std::filesystem::create_directory_symlink(Host(kData), Host(Db("mail\\loop")));
+  std::filesystem::create_symlink(Host(Db("elsewhere.nsf.real")), Host(Db("linked.nsf")));
+
+  std::vector<DatabaseRecord> list;
+  std::vector<std::string> linked;
+  ASSERT_EQ(EnumerateDatabases(kData, list, &linked), 0);
+  std::vector<std::string> paths;
+  for (const DatabaseRecord& record : list) paths.push_back(record.path);
+  // The folder behind the loop was walked already: a.nsf comes once.
+  EXPECT_EQ(paths, (std::vector<std::string>{Db("linked.nsf"), Db("mail\\a.nsf")}));
+  EXPECT_EQ(linked, std::vector<std::string>{Db("linked.nsf")});
+}
+
+TEST_F(DatabasesTest, ADirectoryLinkOutOfTheTreeIsWalkedAndItsDatabasesNamed) {
+  const std::string outside = "E:\\Other";
+  WriteHostFile(Host(outside + "\\b.nsf"), "x");
+  std::filesystem::create_directory_symlink(Host(outside), Host(Db("other")));
+  std::vector<DatabaseRecord> list;
+  std::vector<std::string> linked;
+  ASSERT_EQ(EnumerateDatabases(kData, list, &linked), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(linked, std::vector<std::string>{Db("other\\b.nsf")});
+}
+
 // ---- change-info file paths ---------------------------------------------------
 
 TEST(ChangeInfoFilePathTest, KeepsTheDatabaseFolderBelowTheChangeInfoDirectory) {

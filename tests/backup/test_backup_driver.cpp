@@ -9,6 +9,7 @@
 
 #include "backup/backup.h"
 #include "component/component.h"
+#include "domino/incomplete.h"
 #include "domino/locks.h"
 #include "platform/eventlog.h"
 #include "platform/ini.h"
@@ -428,14 +429,38 @@ TEST_F(BackupRunTest, UnwritableLogHintOnlyWarns) {
                                       "\\log_hint\r\nRestoration of this snapshot may only be POINT IN TIME\r\n"));
 }
 
-TEST_F(BackupRunTest, UnwritableDisabledListFailsTheServerButKeepsTheSnapshot) {
+// A backup that fails after its snapshot was taken leaves no snapshot that
+// counts as a backup: it is deleted with its change-info directory.
+TEST_F(BackupRunTest, UnwritableDisabledListFailsTheServerAndDeletesItsSnapshot) {
   std::filesystem::create_directories(platform::HostPath(RecentDir() + "\\disabled_databases"));
   EXPECT_EQ(RunOne(), -1);
-  EXPECT_TRUE(rig_->storage.HasSnapshot('E', "dominosnap__HOST__MAIL1__recent"));
+  EXPECT_FALSE(rig_->storage.HasSnapshot('E', "dominosnap__HOST__MAIL1__recent"));
+  EXPECT_FALSE(std::filesystem::exists(platform::HostPath(RecentDir() + "\\disabled_databases")));
   std::string report = Reports();
   EXPECT_TRUE(Contains(report, "WARNING: Could not create disabled database file: \r\n" + RecentDir() +
                                    "\\disabled_databases\r\nRestoration of this snapshot may only be POINT IN TIME\r\n"));
+  EXPECT_TRUE(Contains(report, "Deleted the snapshot dominosnap__HOST__MAIL1__recent of this failed backup"));
   EXPECT_TRUE(Contains(report, "FAILED Backup/Snapshot for Mail1/Sales/Acme \r\n"));
+  EXPECT_EQ(rig_->notes.DatabasesInBackup(), 0);
+}
+
+// Where the component refuses the deletion the snapshot keeps its mark;
+// the next backup deletes it before it takes its own.
+TEST_F(BackupRunTest, AFailedSnapshotThatCannotBeDeletedStaysMarkedUntilTheNextBackup) {
+  std::filesystem::create_directories(platform::HostPath(RecentDir() + "\\disabled_databases"));
+  rig_->storage.FailMethod(FakeStorage::Method::DeleteSnapShot, storage::E_FAIL_);
+  EXPECT_EQ(RunOne(), -1);
+  EXPECT_TRUE(rig_->storage.HasSnapshot('E', "dominosnap__HOST__MAIL1__recent"));
+  EXPECT_TRUE(IsSnapshotIncomplete(Server(), "dominosnap__HOST__MAIL1__recent"));
+  EXPECT_TRUE(Contains(Reports(), "It is marked incomplete and will not be offered for restore.\r\n"));
+
+  rig_->storage.ClearFailure(FakeStorage::Method::DeleteSnapShot);
+  std::filesystem::remove_all(platform::HostPath(RecentDir() + "\\disabled_databases"));
+  EXPECT_EQ(RunOne(), 0);
+  EXPECT_TRUE(Contains(Reports(), "Deleted incomplete snapshot dominosnap__HOST__MAIL1__recent\r\n"));
+  EXPECT_FALSE(IsSnapshotIncomplete(Server(), "dominosnap__HOST__MAIL1__recent"));
+  // The failed snapshot was not renamed into the list.
+  EXPECT_EQ(rig_->storage.CountCalls(FakeStorage::Method::RenameSnapShot), 0);
 }
 
 TEST_F(BackupRunTest, UnusableReportFolderIsShownNotThrown) {

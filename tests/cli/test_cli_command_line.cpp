@@ -46,7 +46,8 @@ TEST_F(CommandLineTest, PartitionThatCannotBeUsedIsShownAndEndsWithOne) {
   restore.restorePartition = 1;
   EXPECT_EQ(CommandLineApplication(restore).Run(1), kExitRefused);
   ASSERT_EQ(boxes_.shown.size(), 2u);
-  EXPECT_EQ(boxes_.shown[0].text, "Partition number out of range");
+  // Said as it is, not as a partition number out of range.
+  EXPECT_EQ(boxes_.shown[0].text, "No Domino server was found on this machine.");
   EXPECT_EQ(boxes_.shown[0].caption, "OMB Help");
 }
 

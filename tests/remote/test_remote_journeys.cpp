@@ -263,10 +263,9 @@ TEST_F(RemoteJourney, AServiceKilledMidBackupEndsTheClientAndTheNextBackupSuccee
   EXPECT_EQ(DatabasesInBackupMode(serviceRoot_), 0);
 }
 
-// Waits for the healing of the trust issue: a backup or restore that
-// starts ends the backup mode a dead run left behind and says so in a
-// "WARNING: " line.
-TEST_F(RemoteJourney, DISABLED_TheNextServiceHealsWhatAKilledRunLeftInBackupMode) {
+// A backup that starts after a dead run ends the backup mode that run left
+// behind and says so in a "WARNING: " line.
+TEST_F(RemoteJourney, TheNextServiceHealsWhatAKilledRunLeftInBackupMode) {
   SimOk({"init", "--servers", "1", "--databases", "300"});
   StartService();
   remote::RemoteClient client = Client();

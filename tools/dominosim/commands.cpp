@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "notes/backup_journal.h"
+#include "notes/host_files.h"
 #include "notes/runtime.h"
 #include "notes/status.h"
 #include "platform/files.h"
@@ -43,6 +45,26 @@ void CollectDatabases(const std::string& folder, const std::string& relative,
       found.push_back(path);
     }
   }
+}
+
+// The databases of a data directory that are in backup mode, read from
+// their backup state without touching it.
+std::vector<std::string> DatabasesInBackupMode(const std::string& dataDir) {
+  std::vector<std::string> databases;
+  CollectDatabases(dataDir, "", databases);
+  std::vector<std::string> inBackup;
+  for (const std::string& relative : databases) {
+    notes::BackupState state;
+    const notes::BackupJournal journal(notes::CanonicalHost(dataDir + "\\" + relative));
+    if (journal.Read(state) == notes::kNoError) inBackup.push_back(relative);
+  }
+  return inBackup;
+}
+
+void PrintBackupMode(const std::string& dataDir) {
+  const std::vector<std::string> inBackup = DatabasesInBackupMode(dataDir);
+  std::printf("  in backup mode: %zu database(s)\n", inBackup.size());
+  for (const std::string& relative : inBackup) std::printf("    %s\n", relative.c_str());
 }
 
 int ServerOption(const Args& args) {
@@ -217,6 +239,7 @@ int InfoCommand(const std::vector<std::string>& words) {
     std::printf("  logs: %s (%s)\n", config.logDir.c_str(), style);
     std::printf("  server document TRANSLOG_Path: %s\n", ServerDocumentLogPath(runtime).c_str());
     runtime.TermRuntime();
+    PrintBackupMode(place.dataDir);
   }
   PrintShortcuts();
   storage::Component& component = storage::CurrentComponent();
