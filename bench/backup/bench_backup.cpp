@@ -165,6 +165,10 @@ class TimingNotes : public omb::notes::NotesApi {
   Status MarkArchived(const omb::notes::LogId& i, uint32_t n) override {
     return Timed("MarkArchived", [&] { return rt_.MarkArchived(i, n); });
   }
+  Status MarkArchivedBatch(const omb::notes::LogId& i, const std::vector<uint32_t>& n) override {
+    return Timed("MarkArchivedBatch", [&] { return rt_.MarkArchivedBatch(i, n); });
+  }
+  Status VerifyLogExtent(const std::string& p, uint32_t n) override { return rt_.VerifyLogExtent(p, n); }
   Status ArchiveEnd() override {
     Status status = Timed("ArchiveEnd", [&] { return rt_.ArchiveEnd(); });
     archive.end = Clock::now();

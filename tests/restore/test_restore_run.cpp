@@ -26,12 +26,14 @@ struct Outcome {
 
 class RunRestoreTest : public RestoreTest {
  protected:
-  // A server with two databases, change information for one, and logs that
-  // need archived extent 3 copied in (4 is the live extent).
+  // A server with two databases, change information for both (none
+  // changed while names.nsf was in backup mode), and logs that need
+  // archived extent 3 copied in (4 is the live extent).
   void SetUpServer() {
     AddDatabase("mail\\a.nsf");
     AddDatabase("names.nsf");
     WriteChangeInfo("mail\\a.nsf", "late change", 11, 0);
+    WriteChangeInfo("names.nsf", "", 0, 0);
     WriteLogHint(kChangeInfoDir, 3, 0x12345678);
     ArchiveExtent(kChangeInfoDir, 3, "three");
     SetCurrentLog(4, 0x12345678);
