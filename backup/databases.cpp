@@ -88,9 +88,10 @@ class PendingFiles {
   }
   // Drops the file opened last (its writing failed).
   void DropLast() { files_.pop_back(); }
-  // Flushes, renames and flushes the folders of every file. Returns the
-  // path of the first file that failed, or an empty text.
-  std::string Commit() {
+  // Flushes, renames and flushes the folders of every file, and the folders
+  // above them up to `top` (the pass may have made them). Returns the path
+  // of the first file that failed, or an empty text.
+  std::string Commit(const std::string& top) {
     std::string failed;
     std::vector<size_t> synced;
     for (size_t i = 0; i < files_.size(); ++i) {
@@ -108,7 +109,16 @@ class PendingFiles {
         failed = files_[i].path;
       }
     }
-    for (const std::filesystem::path& folder : folders) platform::SyncFolder(folder);
+    const std::filesystem::path topHost = platform::HostPath(top);
+    std::set<std::filesystem::path> chain;
+    for (std::filesystem::path folder : folders) {
+      // Each folder up to the change-info directory, each flushed once.
+      while (chain.insert(folder).second && folder != topHost && folder.has_relative_path() &&
+             folder.string().size() > topHost.string().size()) {
+        folder = folder.parent_path();
+      }
+    }
+    for (const std::filesystem::path& folder : chain) platform::SyncFolder(folder);
     files_.clear();  // temporaries not renamed are removed
     return failed;
   }
@@ -304,7 +314,7 @@ int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<Datab
   // databases have left backup mode and their change information is gone
   // from Domino.
   const auto fail = [&](const std::string& message) {
-    pass.pending.Commit();
+    pass.pending.Commit(changeInfoDirectory);
     Emit(out, message);
     return -1;
   };
@@ -329,7 +339,7 @@ int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<Datab
     api.CloseDb(record.handle);
     record.inBackup = false;
   }
-  const std::string failed = pass.pending.Commit();
+  const std::string failed = pass.pending.Commit(changeInfoDirectory);
   if (!failed.empty()) {
     Emit(out, "ERROR: Writing change information to file: " + failed + " failed.\r\n");
     return -1;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
@@ -99,7 +100,7 @@ class ArchiveBatch {
            platform::MoveFileOrDirectory(pending_[placed].temporary, pending_[placed].target) == 0) {
       ++placed;
     }
-    if (placed > 0) platform::SyncFolder(platform::HostPath(targetDirectory_));
+    if (placed > 0) SyncFolders();
     std::vector<uint32_t> numbers;
     for (size_t i = 0; i < placed; ++i) numbers.push_back(pending_[i].extent.number);
     bool ok = placed == pending_.size();
@@ -119,6 +120,15 @@ class ArchiveBatch {
     std::string temporary;
     std::string target;
   };
+  // The logs folder holds the new names; its parent holds the folder
+  // itself, which the first pass may just have made.
+  void SyncFolders() {
+    std::filesystem::path folder = platform::HostPath(targetDirectory_);
+    if (folder.filename().empty()) folder = folder.parent_path();
+    platform::SyncFolder(folder);
+    if (!parentSynced_) platform::SyncFolder(folder.parent_path());
+    parentSynced_ = true;
+  }
   void Discard() {
     for (const Pending& pending : pending_) platform::DeleteOneFile(pending.temporary);
     pending_.clear();
@@ -128,6 +138,7 @@ class ArchiveBatch {
   ProgressSink& out_;
   std::string targetDirectory_;
   std::vector<Pending> pending_;
+  bool parentSynced_ = false;
 };
 
 }  // namespace
