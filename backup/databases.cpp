@@ -95,11 +95,25 @@ class PendingFiles {
     std::string failed;
     std::vector<size_t> synced;
     for (size_t i = 0; i < files_.size(); ++i) {
-      if (SyncTemporary(*files_[i].file)) {
+      if (files_[i].file->Close() == 0) {
         synced.push_back(i);
       } else if (failed.empty()) {
         failed = files_[i].path;
       }
+    }
+    // One sync of the file system flushes every closed file at once, far
+    // cheaper than a flush per file; a file system that cannot be synced
+    // so gets each file flushed on its own.
+    if (!synced.empty() && !SyncFileSystem(files_[synced.front()].file->temporary())) {
+      std::vector<size_t> flushed;
+      for (size_t i : synced) {
+        if (SyncTemporary(*files_[i].file)) {
+          flushed.push_back(i);
+        } else if (failed.empty()) {
+          failed = files_[i].path;
+        }
+      }
+      synced.swap(flushed);
     }
     std::set<std::filesystem::path> folders;
     for (size_t i : synced) {
@@ -124,8 +138,14 @@ class PendingFiles {
   }
 
  private:
-  static bool SyncTemporary(platform::AtomicFile& file) {
-    if (file.Close() != 0) return false;
+  static bool SyncFileSystem(const std::filesystem::path& anyFile) {
+    const int fd = platform::OpenFile(anyFile, O_RDONLY);
+    if (fd < 0) return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+  }
+  static bool SyncTemporary(const platform::AtomicFile& file) {
     const int fd = platform::OpenFile(file.temporary(), O_RDONLY);
     if (fd < 0) return false;
     const bool synced = platform::SyncFile(fd) == 0;
