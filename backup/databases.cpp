@@ -1,15 +1,22 @@
 #include "backup/databases.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <memory>
 #include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "domino/vaultinfo.h"
+#include "platform/durable.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace omb::backup {
 
@@ -87,9 +94,99 @@ void PutLittleEndian(uint32_t value, char* out) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// The change-info files of one save pass, written under temporary names
+// and made durable together: one pass of fsyncs, the renames, then one
+// flush of each folder. A file therefore takes its place only once it is
+// whole and on the disk; a restore never finds half of one, nor stale
+// bytes behind a shorter one, and a crash leaves no file at all rather
+// than a torn one.
+class PendingFiles {
+ public:
+  // Opens the temporary file of a change-info file; 0 or an errno value.
+  int Open(const std::string& windowsPath, platform::AtomicFile*& file) {
+    auto pending = std::make_unique<platform::AtomicFile>();
+    if (int error = pending->Open(platform::HostPath(windowsPath))) return error;
+    file = pending.get();
+    files_.push_back({windowsPath, std::move(pending)});
+    return 0;
+  }
+  // Drops the file opened last (its writing failed).
+  void DropLast() { files_.pop_back(); }
+  // Flushes, renames and flushes the folders of every file, and the folders
+  // above them up to `top` (the pass may have made them). Returns the path
+  // of the first file that failed, or an empty text.
+  std::string Commit(const std::string& top) {
+    std::string failed;
+    std::vector<size_t> synced;
+    for (size_t i = 0; i < files_.size(); ++i) {
+      if (files_[i].file->Close() == 0) {
+        synced.push_back(i);
+      } else if (failed.empty()) {
+        failed = files_[i].path;
+      }
+    }
+    // One sync of the file system flushes every closed file at once, far
+    // cheaper than a flush per file; a file system that cannot be synced
+    // so gets each file flushed on its own.
+    if (!synced.empty() && !SyncFileSystem(files_[synced.front()].file->temporary())) {
+      std::vector<size_t> flushed;
+      for (size_t i : synced) {
+        if (SyncTemporary(*files_[i].file)) {
+          flushed.push_back(i);
+        } else if (failed.empty()) {
+          failed = files_[i].path;
+        }
+      }
+      synced.swap(flushed);
+    }
+    std::set<std::filesystem::path> folders;
+    for (size_t i : synced) {
+      if (files_[i].file->Rename() == 0) {
+        folders.insert(platform::HostPath(files_[i].path).parent_path());
+      } else if (failed.empty()) {
+        failed = files_[i].path;
+      }
+    }
+    const std::filesystem::path topHost = platform::HostPath(top);
+    std::set<std::filesystem::path> chain;
+    for (std::filesystem::path folder : folders) {
+      // Each folder up to the change-info directory, each flushed once.
+      while (chain.insert(folder).second && folder != topHost && folder.has_relative_path() &&
+             folder.string().size() > topHost.string().size()) {
+        folder = folder.parent_path();
+      }
+    }
+    for (const std::filesystem::path& folder : chain) platform::SyncFolder(folder);
+    files_.clear();  // temporaries not renamed are removed
+    return failed;
+  }
+
+ private:
+  static bool SyncFileSystem(const std::filesystem::path& anyFile) {
+    const int fd = platform::OpenFile(anyFile, O_RDONLY);
+    if (fd < 0) return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+  }
+  static bool SyncTemporary(const platform::AtomicFile& file) {
+    const int fd = platform::OpenFile(file.temporary(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool synced = platform::SyncFile(fd) == 0;
+    ::close(fd);
+    return synced;
+  }
+  struct Entry {
+    std::string path;
+    std::unique_ptr<platform::AtomicFile> file;
+  };
+  std::vector<Entry> files_;
+};
+
 // State shared by the databases of one save pass: the change-info
-// directory, the one streaming buffer, and the folder made last (databases
-// come folder by folder, so most need no folder check at all).
+// directory, the one streaming buffer, the folder made last (databases
+// come folder by folder, so most need no folder check at all) and the
+// files waiting for the pass's flush.
 struct SavePass {
   SavePass(notes::NotesApi& notesApi, const std::string& directory)
       : api(notesApi), changeInfoDirectory(directory) {}
@@ -97,6 +194,7 @@ struct SavePass {
   std::string changeInfoDirectory;
   std::vector<char> buffer = std::vector<char>(kChangeInfoChunk);
   std::string folderMade;
+  PendingFiles pending;
 };
 
 // Ends backup mode with the abort flag and closes the database; its change
@@ -109,7 +207,7 @@ void AbortRecord(notes::NotesApi& api, DatabaseRecord& record) {
 
 // Reads the change information chunk by chunk into the open file. Returns
 // the failure message, or an empty text when everything was written.
-std::string StreamChangeInfo(notes::NotesApi& api, DatabaseRecord& record, platform::BinaryFile& file,
+std::string StreamChangeInfo(notes::NotesApi& api, DatabaseRecord& record, platform::AtomicFile& file,
                              const std::string& filePath, std::vector<char>& buffer) {
   for (;;) {
     record.filled = 0;
@@ -123,7 +221,7 @@ std::string StreamChangeInfo(notes::NotesApi& api, DatabaseRecord& record, platf
     if (record.filled == 0) return "";
     // A runtime that claims more than the buffer holds is not trusted.
     if (record.filled > kChangeInfoChunk ||
-        file.Write(buffer.data(), record.filled) != static_cast<long>(record.filled)) {
+        file.Write(std::string_view(buffer.data(), record.filled)) != 0) {
       return "ERROR: Writing change information to file: " + filePath + " failed.\r\n";
     }
   }
@@ -139,10 +237,8 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
     CreateDirectoryPath(folder);
     pass.folderMade = folder;
   }
-  platform::BinaryFile file;
-  // The file takes the place of any earlier one only once it is whole: a
-  // restore never finds half of it, nor stale bytes behind a shorter one.
-  int error = file.Open(filePath, platform::BinaryFile::Mode::Replace);
+  platform::AtomicFile* file = nullptr;
+  int error = pass.pending.Open(filePath, file);
   if (error != 0) {
     return OpenErrnoLine(error) + "ERROR: Cannot open changeinfo file : " + filePath + "\r\n" +
            "Most likely due to failure to rename the recent " + filePath + ".\r\n" +
@@ -152,17 +248,16 @@ std::string SaveChangeInfo(DatabaseRecord& record, SavePass& pass) {
   PutLittleEndian(record.changeSizeLow, header);
   PutLittleEndian(record.changeSizeHigh, header + 4);
   std::string failure;
-  if (file.Write(header, sizeof header) != static_cast<long>(sizeof header)) {
+  if (file->Write(std::string_view(header, sizeof header)) != 0) {
     failure = "ERROR: Cannot write low/high bytes to change info file: " + filePath + ".\r\n" + "\r\n";
   } else {
-    failure = StreamChangeInfo(pass.api, record, file, filePath, pass.buffer);
+    failure = StreamChangeInfo(pass.api, record, *file, filePath, pass.buffer);
   }
-  if (failure.empty() && file.Commit() != 0) {
-    failure = "ERROR: Writing change information to file: " + filePath + " failed.\r\n";
+  if (!failure.empty()) {
+    pass.pending.DropLast();
+    // A stale file of an earlier backup must not stand in for the failed one.
+    platform::DeleteOneFile(filePath);
   }
-  file.Close();
-  // A stale file of an earlier backup must not stand in for the failed one.
-  if (!failure.empty()) platform::DeleteOneFile(filePath);
   return failure;
 }
 
@@ -261,13 +356,20 @@ int StartBackup(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRec
 int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<DatabaseRecord>& list,
                       const std::string& changeInfoDirectory) {
   SavePass pass(api, changeInfoDirectory);
+  // The files saved before a failure are still made durable: their
+  // databases have left backup mode and their change information is gone
+  // from Domino.
+  const auto fail = [&](const std::string& message) {
+    pass.pending.Commit(changeInfoDirectory);
+    Emit(out, message);
+    return -1;
+  };
   for (DatabaseRecord& record : list) {
     if (!record.inBackup) continue;
     std::string failure = StopAndSaveOne(record, pass);
     if (!failure.empty()) {
       AbortRecord(api, record);
-      Emit(out, failure);
-      return -1;
+      return fail(failure);
     }
     notes::Status status = api.BackupEnd(record.handle, record.context, notes::kBackupEndNormal);
     record.lastStatus = status;
@@ -275,13 +377,18 @@ int StopBackupAndSave(notes::NotesApi& api, ProgressSink& out, std::vector<Datab
       // The database must not stay in backup mode, and a backup whose end
       // Domino refused is not reported as a success.
       AbortRecord(api, record);
+      pass.pending.DropLast();
       platform::DeleteOneFile(ChangeInfoFilePath(changeInfoDirectory, record.path));
-      Emit(out, "ERROR: Cannot end backup mode of database : " + record.path + ".\r\n" + notes::StatusTextOf(api, status) +
-                    "\r\n");
-      return -1;
+      return fail("ERROR: Cannot end backup mode of database : " + record.path + ".\r\n" +
+                  notes::StatusTextOf(api, status) + "\r\n");
     }
     api.CloseDb(record.handle);
     record.inBackup = false;
+  }
+  const std::string failed = pass.pending.Commit(changeInfoDirectory);
+  if (!failed.empty()) {
+    Emit(out, "ERROR: Writing change information to file: " + failed + " failed.\r\n");
+    return -1;
   }
   return 0;
 }

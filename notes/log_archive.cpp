@@ -66,7 +66,27 @@ Status Runtime::MarkArchived(const LogId& logId, uint32_t number) {
   std::lock_guard guard(mutex_);
   if (Status s = Ready()) return s;
   if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
-  return Log().MarkArchived(logId, number);
+  return Log().MarkArchived(logId, std::vector<uint32_t>{number});
+}
+
+Status Runtime::MarkArchivedBatch(const LogId& logId, const std::vector<uint32_t>& numbers) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
+  if (numbers.empty()) return kNoError;
+  return Log().MarkArchived(logId, numbers);
+}
+
+Status Runtime::VerifyLogExtent(const std::string& path, uint32_t number) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
+  TransactionLog log = Log();
+  LogControl control;
+  if (const Status status = log.Load(control)) return status;
+  const ExtentEntry* entry = control.Find(number);
+  if (entry == nullptr) return kErrNoSuchExtent;
+  return log.VerifyExtentFile(CanonicalHost(ResolvePath(path)), *entry, control.logId);
 }
 
 }  // namespace omb::notes

@@ -117,6 +117,17 @@ class NotesApi {
   virtual Status ArchiveFirst(LogExtent& extent) = 0;                  // 5823
   virtual Status ArchiveNext(LogExtent& extent) = 0;                   // 5803
   virtual Status MarkArchived(const LogId& logId, uint32_t number) = 0;  // 5804
+  // MarkArchived for several extents with one update of the log's control
+  // file: the archiver flushes a batch of copies, then marks them together.
+  // Every extent that can be marked is; the first failure is answered.
+  virtual Status MarkArchivedBatch(const LogId& logId, const std::vector<uint32_t>& numbers) = 0;
+  // Checks, changing nothing, that the file at `path` is a whole, undamaged
+  // copy of extent `number` of this server's log: its header, series,
+  // extent number and size, and every record's checksum (a torn tail is
+  // normal only in the live extent). kNoError, or the status that says what
+  // is wrong: the file missing or unreadable, another log's or extent's
+  // file, damage.
+  virtual Status VerifyLogExtent(const std::string& path, uint32_t number) = 0;
   virtual Status ArchiveEnd() = 0;                                     // 5926
   // 5794: nameBuffer holds database paths each ended by one NUL, followed by
   // one more NUL. failingIndex is 1-based (0 = none). What recovery prints

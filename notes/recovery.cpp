@@ -105,15 +105,68 @@ std::vector<ExtentEntry> ExtentChain(const RecoveryRun& run, const LogControl& c
   return chain;
 }
 
+// The sequence numbers of one database's records met during the replay.
+// Every change of a logged database gets the next number, so a jump in
+// them counts records that the log lost.
+struct SeqTrack {
+  bool known = false;
+  uint64_t last = 0;
+  uint64_t missing = 0;
+  bool afterGap = false;  // a record of it follows a lost stretch of the log
+};
+
+// Which records a damaged live extent lost: the LSN jumps met while reading
+// it, and per database the jumps in its own sequence numbers.
+struct LossAccount {
+  std::map<LogId, SeqTrack> tracks;
+  uint64_t previousLsn = 0;
+  uint64_t lostLsns = 0;
+
+  void See(const ChangeRecord& record) {
+    if (previousLsn != 0 && record.lsn > previousLsn + 1) lostLsns += record.lsn - previousLsn - 1;
+    previousLsn = std::max(previousLsn, record.lsn);
+    SeqTrack& track = tracks[record.instanceId];
+    if (lostLsns > 0) track.afterGap = true;
+    if (track.known && record.seq > track.last + 1) track.missing += record.seq - track.last - 1;
+    if (!track.known || record.seq > track.last) track.last = record.seq;
+    track.known = true;
+  }
+  uint64_t Accounted() const {
+    uint64_t sum = 0;
+    for (const auto& [id, track] : tracks) sum += track.missing;
+    return sum;
+  }
+};
+
+// After a replay that met lost records: the 1-based index of the first
+// database that may be among their owners (0 = none). A database lost
+// records when its sequence jumps; when the jumps do not account for every
+// lost record, the rest may belong to any database with no record after the
+// loss, so those fail too.
+uint32_t FirstHarmed(const RecoveryRun& run, const LossAccount& account) {
+  const bool allAccounted = account.Accounted() >= account.lostLsns;
+  for (size_t i = 0; i < run.targets.size(); ++i) {
+    auto found = account.tracks.find(run.targets[i].db.header.instanceId);
+    const SeqTrack none;
+    const SeqTrack& track = found == account.tracks.end() ? none : found->second;
+    if (track.missing > 0 || (!allAccounted && !track.afterGap)) return static_cast<uint32_t>(i + 1);
+  }
+  return 0;
+}
+
 // Reads each extent once, asking the callback for those missing from the
 // log folder, and gives each record to the databases of its instance.
 Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogControl& control,
                      const ArchivedLogCallback& callback, uint32_t& failingIndex) {
   std::map<LogId, std::vector<size_t>> byInstance;
+  LossAccount account;
   for (size_t i = 0; i < run.targets.size(); ++i) {
-    byInstance[run.targets[i].db.header.instanceId].push_back(i);
+    const DbHeader& header = run.targets[i].db.header;
+    byInstance[header.instanceId].push_back(i);
+    account.tracks[header.instanceId] = SeqTrack{true, header.lastSeq, 0, false};
   }
-  auto onRecord = [&run, &byInstance](const ChangeRecord& record) {
+  auto onRecord = [&run, &byInstance, &account](const ChangeRecord& record) {
+    account.See(record);
     auto found = byInstance.find(record.instanceId);
     if (found == byInstance.end()) return;
     for (size_t index : found->second) {
@@ -128,7 +181,12 @@ Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogContr
     if (callback && !fs::exists(log.ExtentHostPath(entry.number), ignored)) {
       callback(entry.number, log.ExtentWindowsPath(entry.number));
     }
-    const Status status = log.ReadExtent(entry, control.logId, onRecord);
+    uint64_t lost = 0;
+    const Status status = log.ReadExtent(entry, control.logId, onRecord, &lost);
+    if (lost > 0) {
+      std::printf("Recovery Manager: log extent %s is damaged; log records in it are lost\n",
+                  log.ExtentWindowsPath(entry.number).c_str());
+    }
     if (status == kNoError) continue;
     const uint64_t extentEnd = entry.state == ExtentState::Current ? UINT64_MAX : entry.lastLsn;
     failingIndex = FirstNeeding(run, extentEnd);
@@ -136,7 +194,12 @@ Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogContr
                 log.ExtentWindowsPath(entry.number).c_str(), RuntimeStatusText(status).c_str());
     return kLogFilesNotFound;
   }
-  return kNoError;
+  if (account.lostLsns == 0) return kNoError;
+  failingIndex = FirstHarmed(run, account);
+  if (failingIndex == 0) return kNoError;
+  std::printf("Recovery of %s failed: log records it needs were lost in a damaged log extent\n",
+              run.targets[failingIndex - 1].path.c_str());
+  return kErrLogDamaged;
 }
 
 Status WriteRecovered(const RecoveryRun& run) {

@@ -70,6 +70,8 @@ class Runtime : public NotesApi {
   Status ArchiveFirst(LogExtent& extent) override;
   Status ArchiveNext(LogExtent& extent) override;
   Status MarkArchived(const LogId& logId, uint32_t number) override;
+  Status MarkArchivedBatch(const LogId& logId, const std::vector<uint32_t>& numbers) override;
+  Status VerifyLogExtent(const std::string& path, uint32_t number) override;
   Status ArchiveEnd() override;
   Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback, uint32_t flags,
                  uint32_t& failingIndex) override;

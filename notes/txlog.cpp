@@ -310,52 +310,134 @@ Status TransactionLog::LastLsn(uint64_t& lsn) {
   return status;
 }
 
-Status TransactionLog::MarkArchived(const LogId& logId, uint32_t number) {
+Status TransactionLog::MarkArchived(const LogId& logId, const std::vector<uint32_t>& numbers) {
   std::unique_ptr<FileLock> lock;
   LogControl control;
   const Status status = LockAndLoad(lock, control);
   if (status != kNoError) return status;
   if (logId != control.logId) return kErrLogIdMismatch;
-  auto entry = std::find_if(control.extents.begin(), control.extents.end(),
-                            [number](const ExtentEntry& e) { return e.number == number; });
-  if (entry == control.extents.end()) return kErrNoSuchExtent;
-  if (entry->state != ExtentState::Ready && entry->state != ExtentState::Archived) {
-    return kErrExtentNotReady;
-  }
-  if (entry->state == ExtentState::Ready) {
+  Status first = kNoError;
+  bool changed = false;
+  std::vector<uint32_t> marked;
+  for (uint32_t number : numbers) {
+    auto entry = std::find_if(control.extents.begin(), control.extents.end(),
+                              [number](const ExtentEntry& e) { return e.number == number; });
+    Status refused = kNoError;
+    if (entry == control.extents.end()) {
+      refused = kErrNoSuchExtent;
+    } else if (entry->state != ExtentState::Ready && entry->state != ExtentState::Archived) {
+      refused = kErrExtentNotReady;
+    }
+    if (refused != kNoError) {
+      if (first == kNoError) first = refused;
+      continue;
+    }
+    changed = changed || entry->state == ExtentState::Ready;
     entry->state = ExtentState::Archived;
-    const Status saved = SaveControl(control);
-    if (saved != kNoError) return saved;
+    marked.push_back(number);
   }
-  // The extent leaves the folder only once the control file says archived.
-  platform::RemoveFile(ExtentHostPath(number));
-  return kNoError;
+  if (changed) {
+    if (const Status saved = SaveControl(control)) return saved;
+  }
+  // An extent leaves the folder only once the control file says archived.
+  for (uint32_t number : marked) platform::RemoveFile(ExtentHostPath(number));
+  return first;
 }
 
-Status TransactionLog::ReadExtent(const ExtentEntry& entry, const LogId& logId,
-                                  const std::function<void(const ChangeRecord&)>& onRecord) const {
-  std::string bytes;
-  const Status status = ReadHost(ExtentHostPath(entry.number), bytes);
-  if (status != kNoError) return status;
+namespace {
+
+// Whole frames at the end of an extent body, found backwards through their
+// trailers, that start at or after `stop`; returned oldest first.
+std::vector<ChangeRecord> TrailingFrames(std::string_view body, size_t stop) {
+  std::vector<ChangeRecord> records;
+  size_t end = body.size();
+  while (end >= stop + kFrameOverhead) {
+    codec::Reader trailer(body.substr(end - kFrameTrailer, kFrameTrailer));
+    uint64_t lsn = 0;
+    uint32_t length = 0;
+    trailer.U64(lsn);
+    trailer.U32(length);
+    const uint64_t frameSize = uint64_t{length} + kFrameOverhead;
+    if (length > kMaxFramePayload || frameSize > end - stop) break;
+    ChangeRecord record;
+    size_t consumed = 0;
+    const size_t start = end - static_cast<size_t>(frameSize);
+    if (ParseFrame(body.substr(start, static_cast<size_t>(frameSize)), record, consumed) !=
+            FrameResult::Complete ||
+        consumed != frameSize) {
+      break;
+    }
+    records.push_back(std::move(record));
+    end = start;
+  }
+  std::reverse(records.begin(), records.end());
+  return records;
+}
+
+// Checks an extent's bytes against its control entry and delivers its
+// records (see ReadExtent).
+Status CheckExtentBytes(std::string_view bytes, const ExtentEntry& entry, const LogId& logId,
+                        const std::function<void(const ChangeRecord&)>& onRecord,
+                        uint64_t* lostRecords) {
+  if (lostRecords) *lostRecords = 0;
   if (bytes.size() < kExtentHeaderSize) return kErrLogDamaged;
-  codec::Reader header(std::string_view(bytes).substr(0, kExtentHeaderSize));
+  codec::Reader header(bytes.substr(0, kExtentHeaderSize));
   std::string_view magic;
   LogId fileLogId{};
   uint32_t fileNumber = 0;
+  uint64_t fileFirstLsn = 0;
   header.Bytes(kExtentMagic.size(), magic);
   header.Id(fileLogId);
   header.U32(fileNumber);
+  header.U64(fileFirstLsn);
   if (magic != kExtentMagic) return kErrLogDamaged;
   if (fileLogId != logId || fileNumber != entry.number) return kErrLogIdMismatch;
-  const std::string_view body = std::string_view(bytes).substr(kExtentHeaderSize);
+  if (fileFirstLsn != entry.firstLsn) return kErrLogDamaged;
+  const std::string_view body = bytes.substr(kExtentHeaderSize);
   uint64_t lastSeen = entry.firstLsn - 1;
   const size_t whole = WalkFrames(body, [&](const ChangeRecord& record) {
     lastSeen = record.lsn;
-    onRecord(record);
+    if (onRecord) onRecord(record);
   });
   const bool closed = entry.state != ExtentState::Current;
   if (closed && (whole != body.size() || lastSeen != entry.lastLsn)) return kErrLogDamaged;
+  if (closed || whole == body.size()) return kNoError;
+  // The current extent ends early. A torn append leaves no whole frame
+  // behind the cut; whole frames there mean records in between were lost.
+  std::vector<ChangeRecord> after = TrailingFrames(body, whole);
+  if (after.empty()) return kNoError;
+  if (lostRecords && after.front().lsn > lastSeen + 1) *lostRecords = after.front().lsn - lastSeen - 1;
+  if (lostRecords && *lostRecords == 0) *lostRecords = 1;  // damaged bytes, however few records
+  for (const ChangeRecord& record : after) {
+    if (onRecord) onRecord(record);
+  }
   return kNoError;
+}
+
+}  // namespace
+
+Status TransactionLog::ReadExtent(const ExtentEntry& entry, const LogId& logId,
+                                  const std::function<void(const ChangeRecord&)>& onRecord,
+                                  uint64_t* lostRecords) const {
+  std::string bytes;
+  const Status status = ReadHost(ExtentHostPath(entry.number), bytes);
+  if (status != kNoError) return status;
+  return CheckExtentBytes(bytes, entry, logId, onRecord, lostRecords);
+}
+
+Status TransactionLog::VerifyExtentFile(const std::filesystem::path& host, const ExtentEntry& entry,
+                                        const LogId& logId) const {
+  // A closed extent holds at most its size plus the one frame that may
+  // overrun it; anything larger is not a copy of it and is not read.
+  const uint64_t bound = settings_.extentSize + kMaxFramePayload + kFrameOverhead;
+  std::string bytes;
+  const Status status = ReadHost(host, bytes, bound);
+  if (status == kErrFileRead) {
+    std::error_code error;
+    if (std::filesystem::file_size(host, error) > bound && !error) return kErrLogDamaged;
+  }
+  if (status != kNoError) return status;
+  return CheckExtentBytes(bytes, entry, logId, nullptr, nullptr);
 }
 
 }  // namespace omb::notes

@@ -62,15 +62,25 @@ class TransactionLog {
   Status Append(std::vector<ChangeRecord>& records);
   // The LSN of the last record written (0 before the first).
   Status LastLsn(uint64_t& lsn);
-  // Marks a ready extent archived, then removes its file.
-  Status MarkArchived(const LogId& logId, uint32_t number);
+  // Marks ready extents archived with one control-file update, then
+  // removes their files; answers the first extent that could not be marked.
+  Status MarkArchived(const LogId& logId, const std::vector<uint32_t>& numbers);
   // Calls onRecord for each record of an extent file in the log folder.
   // kErrFileNotFound when the file is not there; kErrLogIdMismatch when it
   // belongs to another log or number; kErrLogDamaged when a closed extent
   // does not hold every record up to its last LSN (a torn tail is only
-  // normal in the current extent).
+  // normal in the current extent). Damage inside the current extent, with
+  // whole records after it, is no torn tail: the records on both sides are
+  // delivered and `lostRecords` (when given) says how many lie between.
   Status ReadExtent(const ExtentEntry& entry, const LogId& logId,
-                    const std::function<void(const ChangeRecord&)>& onRecord) const;
+                    const std::function<void(const ChangeRecord&)>& onRecord,
+                    uint64_t* lostRecords = nullptr) const;
+  // Checks that a file anywhere (an archived copy, say) is a whole,
+  // undamaged copy of the extent: its header, log identifier, number and
+  // first LSN, its size, and every record's checksum up to the extent's
+  // last LSN. The status says what is wrong.
+  Status VerifyExtentFile(const std::filesystem::path& host, const ExtentEntry& entry,
+                          const LogId& logId) const;
 
  private:
   std::string LockName() const;

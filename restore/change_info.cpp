@@ -91,10 +91,31 @@ int StreamChangeInfo(RestoreJob& job, platform::BinaryFile& file, uint32_t conte
   }
 }
 
-// 0 when applied or when the database has no change information; -1.
-int ApplyOne(RestoreJob& job, backup::DatabaseRecord& database, const ChangeInfoPaths& paths) {
+// Whether the runtime logs the restored database. One that cannot be
+// opened is taken as logged: its state cannot be vouched for either.
+bool IsLogged(notes::NotesApi& api, const std::string& path) {
+  notes::Handle db = 0;
+  if (api.OpenDb(path, db) != 0) return true;
+  notes::DbLogInfo info;
+  const bool logged = api.GetDbLogInfo(db, info) != 0 || info.logged;
+  api.CloseDb(db);
+  return logged;
+}
+
+// 0 when applied or when the database has no change information; -1. The
+// backup saves change information for every database it held in backup
+// mode, so a logged database without it has lost the changes made while
+// the snapshot was taken: it is recorded as a shortfall.
+int ApplyOne(RestoreJob& job, backup::DatabaseRecord& database, const ChangeInfoPaths& paths,
+             Shortfalls* shortfalls) {
   platform::BinaryFile file;
-  if (file.Open(paths.changeFile, platform::BinaryFile::Mode::Read) != 0) return 0;
+  if (file.Open(paths.changeFile, platform::BinaryFile::Mode::Read) != 0) {
+    if (shortfalls && IsLogged(job.services.notes, paths.restoredPath)) {
+      shortfalls->Add(database.path, "has no change information from the backup (" + paths.changeFile +
+                                         ") and was not brought to the snapshot's state");
+    }
+    return 0;
+  }
   if (!ReadSizeWords(file, database.changeSizeLow, database.changeSizeHigh)) {
     ReportReadError(job, paths);
     return -1;
@@ -130,11 +151,12 @@ int ApplyOne(RestoreJob& job, backup::DatabaseRecord& database, const ChangeInfo
 }  // namespace
 
 int ApplyChangeInfo(RestoreJob& job, std::vector<backup::DatabaseRecord>& databases,
-                    const std::string& changeInfoDirectory, const std::string& dataDrive) {
+                    const std::string& changeInfoDirectory, const std::string& dataDrive,
+                    Shortfalls* shortfalls) {
   if (changeInfoDirectory.empty() || dataDrive.empty()) return -1;
   for (backup::DatabaseRecord& database : databases) {
     ChangeInfoPaths paths = PathsOf(database.path, changeInfoDirectory, dataDrive);
-    if (ApplyOne(job, database, paths) != 0) return -1;
+    if (ApplyOne(job, database, paths, shortfalls) != 0) return -1;
   }
   return 0;
 }

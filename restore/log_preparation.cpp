@@ -2,6 +2,7 @@
 // sure every transaction-log extent from the snapshot's first one to the
 // live one can be had, and copy the archived ones into the active log
 // directory. Also the removal of those copies after the recovery.
+#include <cstdlib>
 #include <limits>
 
 #include "core/progress.h"
@@ -27,6 +28,11 @@ constexpr uint32_t kUnknownExtent = std::numeric_limits<uint32_t>::max();
 FreeMegabytesQuery freeMegabytesQuery = nullptr;
 
 const char* const kNotPossible = "UP TO THE MINUTE restore is not possible\r\n";
+
+// The number of an extent named "S%07d".
+uint32_t ExtentNumberOf(const std::string& stem) {
+  return static_cast<uint32_t>(std::strtoul(stem.c_str() + (stem.empty() ? 0 : 1), nullptr, 10));
+}
 
 struct LogRange {
   uint32_t first = 1;
@@ -86,26 +92,40 @@ int ReadRange(RestoreJob& job, std::string& errorText, LogRange& range) {
   return 0;
 }
 
-// Finds extent n in the listing: in the active directory (nothing to copy)
-// or archived in the Vaultinfo tree (added to the copy set). 0 or -1.
+// Finds a good copy of extent n in the listing: in the active directory
+// (nothing to copy) or archived in the Vaultinfo tree (added to the copy
+// set). Each copy is verified first; a damaged one is named and passed
+// over. No good copy stops the restore before the volume is touched. 0 or -1.
 int LocateExtent(RestoreJob& job, std::string& errorText, const std::vector<std::string>& listing,
-                 const std::string& stem, const LogRange& range,
-                 std::vector<std::string>& copySet) {
+                 uint32_t number, const LogRange& range, std::vector<std::string>& copySet) {
   const std::string activeDirectory = ActiveLogDirectory(job);
+  const std::string stem = ExtentStem(number);
+  bool damagedCopy = false;
   for (const std::string& path : listing) {
     if (!StemIs(path, stem)) continue;
-    if (platform::EqualsNoCase(platform::SplitPath(path).driveAndDirectory(), activeDirectory)) {
+    const bool active = platform::EqualsNoCase(platform::SplitPath(path).driveAndDirectory(), activeDirectory);
+    if (!active) {
+      if (!platform::IsFile(path)) continue;  // gone since the listing
+      if (!ArchivedExtentInSeries(path, range.snapshotSeries)) {
+        return Fail(job, errorText,
+                    "ERROR: Found log " + stem + ".TXN\r\n" +
+                        "However it does not match the current log series\r\n" + kNotPossible);
+      }
+    }
+    if (!VerifiedCopy(job, path, number)) {
+      damagedCopy = true;
+      continue;
+    }
+    if (active) {
       Say(job, "Found log " + stem + ".TXN in active log directory.\r\n");
-      return 0;
+    } else {
+      copySet.push_back(path);
     }
-    if (!platform::IsFile(path)) continue;  // gone since the listing
-    if (!ArchivedExtentInSeries(path, range.snapshotSeries)) {
-      return Fail(job, errorText,
-                  "ERROR: Found log " + stem + ".TXN\r\n" +
-                      "However it does not match the current log series\r\n" + kNotPossible);
-    }
-    copySet.push_back(path);
     return 0;
+  }
+  if (damagedCopy) {
+    return Fail(job, errorText,
+                "ERROR: No undamaged copy of log file " + stem + ".TXN was found.\r\n" + kNotPossible);
   }
   std::string serverDirectory;
   GetServerVaultinfoDir(job.server, "", serverDirectory);
@@ -135,16 +155,37 @@ int CheckFreeSpace(RestoreJob& job, std::string& errorText, size_t extents) {
                   "Not enough free space on the active log drive.\r\n");
 }
 
+// A damaged extent in the active directory is moved aside (kept for a
+// look, under a name no listing takes for a log), so that the good copy can
+// take its place. 0 or the Win32 error of the move.
+int SetDamagedAside(RestoreJob& job, const std::string& target) {
+  const std::string aside = target + ".damaged";
+  platform::DeleteOneFile(aside);
+  int error = platform::MoveFileOrDirectory(target, aside);
+  if (error == 0) Say(job, "WARNING: Damaged log file " + target + " was moved to " + aside + ".\r\n");
+  return error;
+}
+
 int CopyExtents(RestoreJob& job, std::string& errorText, const std::vector<std::string>& copySet,
                 std::vector<std::string>& copiedLogs) {
   const std::string activeDirectory = ActiveLogDirectory(job);
   for (const std::string& source : copySet) {
-    std::string name = platform::SplitPath(source).fileName + ".TXN";
+    std::string stem = platform::SplitPath(source).fileName;
+    std::string name = stem + ".TXN";
     std::string target = activeDirectory + name;
     Say(job, "Copying log file : " + name + "\r\n");
     int error = platform::CopyOneFile(source, target, true);
+    bool replacesDamaged = false;
+    if (error == kFileExists && platform::IsFile(target) &&
+        job.services.notes.VerifyLogExtent(target, ExtentNumberOf(stem)) != 0) {
+      // The copy in the active directory was found damaged: the good one replaces it.
+      error = SetDamagedAside(job, target);
+      if (error == 0) error = platform::CopyOneFile(source, target, true);
+      replacesDamaged = true;
+    }
     if (error == 0) {
-      copiedLogs.push_back(target);
+      // An extent the copy repaired stays in the active directory.
+      if (!replacesDamaged) copiedLogs.push_back(target);
     } else if (error == kFileExists) {
       // Left alone, and therefore not removed after the recovery either.
       Say(job, target + " already exists in active log directory\r\n");
@@ -185,7 +226,7 @@ int PrepareUpToMinuteLogs(RestoreJob& job, std::vector<std::string>& copiedLogs,
   Say(job, "Last log needed for restore: " + ExtentStem(range.last) + ".TXN\r\n");
   std::vector<std::string> copySet;
   for (uint32_t n = range.first; n < range.last; ++n) {
-    if (LocateExtent(job, errorText, listing, ExtentStem(n), range, copySet) != 0) return -1;
+    if (LocateExtent(job, errorText, listing, n, range, copySet) != 0) return -1;
   }
 
   Say(job, "Verified all logs are available\r\nCopying logs to active log directory\r\n");

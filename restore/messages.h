@@ -22,6 +22,10 @@ inline int Fail(RestoreJob& job, std::string& errorText, const std::string& mess
 // "S%07d": the extent's file name without extension.
 std::string ExtentStem(uint32_t extentNumber);
 
+// Whether the file is a whole, undamaged copy of the extent (the Notes
+// runtime checks it); a damaged one is named in a "WARNING: " line.
+bool VerifiedCopy(RestoreJob& job, const std::string& path, uint32_t extentNumber);
+
 // A directory with exactly one trailing backslash (empty stays empty).
 std::string WithTrailingBackslash(const std::string& directory);
 

@@ -52,25 +52,33 @@ std::vector<std::string> RecoveryList(RestoreJob& job,
 // forward, so the recovery fails with its status even when the retry
 // recovers the others: a restore must not report success with documents
 // missing. A database that is not logged cannot be rolled forward anyway.
-notes::Status RollForward(RestoreJob& job, std::vector<std::string> list) {
+// Every database dropped or left unrecovered goes to `shortfalls`.
+notes::Status RollForward(RestoreJob& job, std::vector<std::string> list, Shortfalls& shortfalls) {
   const size_t count = list.size();
   size_t retries = 0;
   notes::Status dropped = 0;  // the first failure that cost a logged database its roll-forward
   Say(job, "\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n");
+  const auto leftUnrecovered = [&](notes::Status status) {
+    const std::string why = "was not recovered (" + notes::StatusTextOf(job.services.notes, status) + ")";
+    for (const std::string& name : list) shortfalls.Add(name, why);
+    return status;
+  };
   for (;;) {
     uint32_t failingIndex = 0;
     notes::Status status = RunNotesRecovery(job, BuildNameBuffer(list), failingIndex);
-    if (status == 0 || failingIndex == 0) return status != 0 ? status : dropped;
-    if (failingIndex > list.size()) return status;
+    if (status == 0) return dropped;
+    if (failingIndex == 0 || failingIndex > list.size()) return leftUnrecovered(status);
     const std::string name = list[failingIndex - 1];
     if (status == notes::kDbNotLogged) {
       Say(job, "WARNING: Transaction logging disabled for : " + name + ".\r\nRetrying recovery.\r\n");
     } else {
       Say(job, "WARNING: Removing : " + name + " from recovery list.\r\nRetrying recovery.\r\n");
+      shortfalls.Add(name, "was removed from the recovery list (" +
+                               notes::StatusTextOf(job.services.notes, status) + ") and is not recovered");
       if (dropped == 0) dropped = status;
     }
     list.erase(std::find(list.begin(), list.end(), name));
-    if (retries > count) return status;
+    if (retries > count) return leftUnrecovered(status);
     ++retries;
   }
 }
@@ -85,16 +93,31 @@ std::vector<std::string> ArchivedExtents(const RestoreJob& job) {
   return listing;
 }
 
-const std::string* FindExisting(const std::vector<std::string>& listing, const std::string& stem) {
+// The first archived copy of an extent that exists and verifies; each
+// damaged copy met on the way is named in a warning.
+const std::string* FindGoodCopy(RestoreJob& job, const std::vector<std::string>& listing, uint32_t number) {
+  const std::string stem = ExtentStem(number);
   for (const std::string& path : listing) {
-    if (platform::EqualsNoCase(platform::SplitPath(path).fileName, stem) && platform::IsFile(path)) {
-      return &path;
-    }
+    if (!platform::EqualsNoCase(platform::SplitPath(path).fileName, stem) || !platform::IsFile(path)) continue;
+    if (VerifiedCopy(job, path, number)) return &path;
   }
   return nullptr;
 }
 
 }  // namespace
+
+void Shortfalls::Add(const std::string& database, const std::string& why) {
+  for (const Entry& entry : entries) {
+    if (platform::EqualsNoCase(entry.database, database)) return;
+  }
+  entries.push_back({database, why});
+}
+
+std::string Shortfalls::ErrorLines() const {
+  std::string lines;
+  for (const Entry& entry : entries) lines += "ERROR: Database " + entry.database + " " + entry.why + ".\r\n";
+  return lines;
+}
 
 std::string BuildNameBuffer(const std::vector<std::string>& paths) {
   size_t size = 1;
@@ -111,7 +134,8 @@ std::string BuildNameBuffer(const std::vector<std::string>& paths) {
 
 notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::DatabaseRecord>& databases,
                                const std::optional<std::string>& pointInTimeText,
-                               const std::vector<std::string>& disabledDatabases) {
+                               const std::vector<std::string>& disabledDatabases,
+                               Shortfalls* shortfalls) {
   if (job.owner != nullptr) {
     job.owner->Range(0, static_cast<int>(databases.size()), 1);
   }
@@ -122,7 +146,8 @@ notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::Databa
     }
     return 0;
   }
-  return RollForward(job, RecoveryList(job, databases, disabledDatabases));
+  Shortfalls ignored;
+  return RollForward(job, RecoveryList(job, databases, disabledDatabases), shortfalls ? *shortfalls : ignored);
 }
 
 notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
@@ -155,7 +180,7 @@ notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent, const std
   uint32_t copied = 0;
   for (;;) {
     std::string stem = ExtentStem(firstExtent + copied);
-    const std::string* source = FindExisting(listing, stem);
+    const std::string* source = FindGoodCopy(*job, listing, firstExtent + copied);
     if (source == nullptr) break;
     std::string target = targetDirectory + stem + ".TXN";
     Say(*job, "Copying archived log " + target + "\r\n");

@@ -60,10 +60,29 @@ int RunRestore(RestoreJob& job);
 // appended to errorText.
 int RestoreServer(RestoreJob& job, std::string& errorText);
 
+// The logged databases that a restore did not bring to the requested
+// point, each once with why, in the order they were met. A restore with
+// any of them ends as failed and names each in an "ERROR: " line.
+struct Shortfalls {
+  struct Entry {
+    std::string database;
+    std::string why;
+  };
+  // The first reason given for a database is the one kept.
+  void Add(const std::string& database, const std::string& why);
+  bool empty() const { return entries.empty(); }
+  // "ERROR: Database <path> <why>.\r\n" for each.
+  std::string ErrorLines() const;
+  std::vector<Entry> entries;
+};
+
 // Replays each database's change-info file into the restored database.
-// dataDrive is "X:" for the data disk. 0, or -1 on the first failure.
+// dataDrive is "X:" for the data disk. 0, or -1 on the first failure. A
+// logged database without a change-info file is skipped and, when
+// shortfalls is given, recorded there.
 int ApplyChangeInfo(RestoreJob& job, std::vector<backup::DatabaseRecord>& databases,
-                    const std::string& changeInfoDirectory, const std::string& dataDrive);
+                    const std::string& changeInfoDirectory, const std::string& dataDrive,
+                    Shortfalls* shortfalls = nullptr);
 
 // ---- recovery -------------------------------------------------------------
 
@@ -75,10 +94,13 @@ int PrepareUpToMinuteLogs(RestoreJob& job, std::vector<std::string>& copiedLogs,
 
 // POINT IN TIME (pointInTimeText given): touches each restored database and
 // returns 0. UP TO THE MINUTE: runs the Notes recovery, dropping a failing
-// database and retrying. Answers the Notes status, 0 on success.
+// database and retrying; every logged database that it dropped or left
+// unrecovered goes to shortfalls when given. Answers the Notes status, 0
+// when every database of the recovery list was recovered.
 notes::Status RecoverDatabases(RestoreJob& job, const std::vector<backup::DatabaseRecord>& databases,
                                const std::optional<std::string>& pointInTimeText,
-                               const std::vector<std::string>& disabledDatabases);
+                               const std::vector<std::string>& disabledDatabases,
+                               Shortfalls* shortfalls = nullptr);
 
 // The recovery's name buffer: each path followed by one NUL, then one more
 // NUL. Sized from the list, however long it is.

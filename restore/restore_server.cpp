@@ -57,7 +57,8 @@ int ListRestoredDatabases(RestoreJob& job, std::string& errorText,
 
 int Recover(RestoreJob& job, std::string& errorText,
             const std::vector<backup::DatabaseRecord>& databases,
-            const std::vector<std::string>& disabled, std::vector<std::string>& copiedLogs) {
+            const std::vector<std::string>& disabled, std::vector<std::string>& copiedLogs,
+            Shortfalls& shortfalls) {
   if (job.pointInTime != 0) {
     const std::string& pointInTime = job.snapshot.pointInTimeText;
     Say(job, "\r\nPerforming POINT IN TIME Domino recovery.\r\nTransactions will be applied up to " +
@@ -70,7 +71,7 @@ int Recover(RestoreJob& job, std::string& errorText,
   Say(job,
       "\r\nPerforming UP TO THE MINUTE Domino recovery.\r\n"
       "All transactions will be applied (please wait...)\r\n");
-  notes::Status status = RecoverDatabases(job, databases, std::nullopt, disabled);
+  notes::Status status = RecoverDatabases(job, databases, std::nullopt, disabled, &shortfalls);
   RemoveCopiedLogs(job, copiedLogs);
   if (status != 0) {
     return Fail(job, errorText,
@@ -103,13 +104,24 @@ int RestoreServer(RestoreJob& job, std::string& errorText) {
           changeInfoDirectory + "\r\n");
   std::string dataDrive = std::string(1, job.server.dataDisk.driveLetter) + ":";
   if (job.server.dataDisk.driveLetter == 0) dataDrive.clear();
-  if (ApplyChangeInfo(job, databases, changeInfoDirectory, dataDrive) != 0) {
+  Shortfalls shortfalls;
+  if (ApplyChangeInfo(job, databases, changeInfoDirectory, dataDrive, &shortfalls) != 0) {
     return Fail(job, errorText,
                 "ERROR: Apply change information failed (although snapshot was restored).\r\n");
   }
   Say(job, "Change information applied.\r\n");
 
-  if (Recover(job, errorText, databases, disabled, copiedLogs) != 0) return -1;
+  const int recovered = Recover(job, errorText, databases, disabled, copiedLogs, shortfalls);
+  // A restore that left any logged database short of the requested point
+  // has failed, however much it recovered; the report ends naming each.
+  if (!shortfalls.empty()) {
+    if (recovered == 0) {
+      Fail(job, errorText, "ERROR: Not every database was brought to the requested point.\r\n");
+    }
+    errorText += shortfalls.ErrorLines();
+    return -1;
+  }
+  if (recovered != 0) return -1;
   Say(job, "Recovery COMPLETE \r\n");
   Say(job, "End time is: " + FormatTimestamp(job.services.clock) + "\r\n" +
                "\r\n\r\nSNAPSHOT RESTORE AND RECOVERY COMPLETE.\r\nRESTART DOMINO IMMEDIATELY\r\n");

@@ -5,9 +5,11 @@
 // The machine is built in-process through the runtime. A forwarding Notes
 // API times the two stages whose cost the backup engine controls:
 //  - the change-information save (backup mode stopped, every database's
-//    change information streamed into its file), compared with one
-//    buffered write of the same number of bytes;
-//  - the log archiving, compared with `cp` of the same extents.
+//    change information streamed into its file and the files flushed),
+//    compared with the same files each written in one write and fsynced
+//    (and, for scale, with one buffered write of all the bytes);
+//  - the log archiving with its flushes, compared with `cp` of the same
+//    extents followed by `sync` of the copies.
 // So that the save has something to stream, every database gets a 64 KB
 // document while it is held in backup mode (written just before backup
 // mode stops, outside the timed span).
@@ -151,6 +153,10 @@ class TimingNotes : public omb::notes::NotesApi {
   Status ApplyChangeInfoEnd(uint32_t c) override { return rt_.ApplyChangeInfoEnd(c); }
 
   Status ArchiveBegin() override {
+    // The save ends with the flush of its files after the last database
+    // left backup mode; the first call after it is this one (the few hint
+    // files written in between are counted with the save).
+    if (saving_) save.end = Clock::now();
     saving_ = false;
     ::sync();
     archive.start = Clock::now();
@@ -165,6 +171,10 @@ class TimingNotes : public omb::notes::NotesApi {
   Status MarkArchived(const omb::notes::LogId& i, uint32_t n) override {
     return Timed("MarkArchived", [&] { return rt_.MarkArchived(i, n); });
   }
+  Status MarkArchivedBatch(const omb::notes::LogId& i, const std::vector<uint32_t>& n) override {
+    return Timed("MarkArchivedBatch", [&] { return rt_.MarkArchivedBatch(i, n); });
+  }
+  Status VerifyLogExtent(const std::string& p, uint32_t n) override { return rt_.VerifyLogExtent(p, n); }
   Status ArchiveEnd() override {
     Status status = Timed("ArchiveEnd", [&] { return rt_.ArchiveEnd(); });
     archive.end = Clock::now();
@@ -314,13 +324,15 @@ uint64_t FolderBytes(const fs::path& folder, int& files) {
   return bytes;
 }
 
-// Best of two `cp` runs of every archived extent into a scratch folder.
+// Best of two `cp` runs of every archived extent into a scratch folder,
+// each followed by `sync` of the copies: the same durability as archiving.
 double CopyWithCp(const fs::path& logs, const fs::path& scratch) {
   double best = 1e30;
   for (int run = 0; run < 2; ++run) {
     fs::remove_all(scratch);
     fs::create_directories(scratch);
-    std::string command = "cp '" + logs.string() + "'/*.TXN '" + scratch.string() + "'/";
+    std::string command = "cp '" + logs.string() + "'/*.TXN '" + scratch.string() + "'/ && sync '" +
+                          scratch.string() + "'/*.TXN";
     ::sync();
     Clock::time_point start = Clock::now();
     if (std::system(command.c_str()) != 0) Fail("cp failed");
@@ -353,17 +365,19 @@ double OneBufferedWrite(const fs::path& file, uint64_t bytes) {
   return best;
 }
 
+// One buffered write and an fsync: the durability a change-info file needs.
 void WriteWhole(const fs::path& file, const std::string& bytes) {
   int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+      ::fsync(fd) != 0) {
     Fail("baseline write failed");
   }
   ::close(fd);
 }
 
 // Best of two runs that write every change-info file again, each in one
-// buffered write, into a scratch folder: the same files and bytes as the
-// save, without streaming.
+// buffered write followed by its fsync, into a scratch folder: the same
+// files and bytes as the save, durable, without streaming.
 double OneWritePerFile(const fs::path& changeInfo, const fs::path& scratch) {
   std::vector<std::string> contents;
   for (const auto& entry : fs::recursive_directory_iterator(changeInfo)) {
@@ -440,16 +454,19 @@ int main() {
   std::printf("log archiving: %d extents, %.1f MB in %.3f s (%.0f MB/s; %.3f s outside the runtime)\n", extents,
               timing.archive.bytes / mb, timing.archive.seconds(), timing.archive.bytes / mb / timing.archive.seconds(),
               timing.archive.engineSeconds());
-  std::printf("  cp of the same extents: %.3f s (%.0f MB/s)\n", cpSeconds, timing.archive.bytes / mb / cpSeconds);
-  std::printf("  ratio to cp: %.2f (without runtime calls: %.2f)\n", cpSeconds / timing.archive.seconds(),
+  std::printf("  cp of the same extents, then sync of the copies: %.3f s (%.0f MB/s)\n", cpSeconds,
+              timing.archive.bytes / mb / cpSeconds);
+  std::printf("  ratio to cp and sync (goal >= 0.8): %.2f (without runtime calls: %.2f)\n",
+              cpSeconds / timing.archive.seconds(),
               cpSeconds / timing.archive.engineSeconds());
   std::printf("change-info save: %d files, %.1f MB in %.3f s (%.3f s outside the runtime)\n", kDatabases,
               timing.save.bytes / mb, timing.save.seconds(), timing.save.engineSeconds());
   std::printf("  one buffered write of the same bytes: %.3f s\n", writeSeconds);
   std::printf("  ratio to one write: %.2f (without runtime calls: %.2f)\n", writeSeconds / timing.save.seconds(),
               writeSeconds / timing.save.engineSeconds());
-  std::printf("  the same %d files each written in one buffered write: %.3f s\n", kDatabases, perFileSeconds);
-  std::printf("  ratio to one write per file: %.2f (without runtime calls: %.2f)\n",
+  std::printf("  the same %d files each written in one buffered write and fsynced: %.3f s\n", kDatabases,
+              perFileSeconds);
+  std::printf("  ratio to one durable write per file (goal >= 0.8): %.2f (without runtime calls: %.2f)\n",
               perFileSeconds / timing.save.seconds(), perFileSeconds / timing.save.engineSeconds());
 
   if (!std::getenv("OMB_KEEP_BENCH_MACHINE")) fs::remove_all(root);

@@ -3,6 +3,8 @@
 // live extent, and circular logging reuses a small ring of extents.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "notes/status.h"
 #include "tests/notes/notes_fixture.h"
 
@@ -73,6 +75,83 @@ TEST_F(ArchiveTest, SessionListsReadyExtentsAndMarkRemovesTheFile) {
   ASSERT_EQ(runtime_.ArchiveBegin(), kNoError);
   EXPECT_EQ(Numbers(List()).front(), 2u);
   EXPECT_EQ(runtime_.ArchiveEnd(), kNoError);
+}
+
+TEST_F(ArchiveTest, BatchMarksEveryExtentItCanWithOneCall) {
+  Start();
+  FillExtents();
+  const uint32_t current = CurrentExtent();
+  ASSERT_EQ(runtime_.ArchiveBegin(), kNoError);
+  const std::vector<LogExtent> ready = List();
+  ASSERT_GE(ready.size(), 3u);
+  // The live extent cannot be marked; the others still are.
+  EXPECT_EQ(runtime_.MarkArchivedBatch(ready[0].logId, {1, current, 2}), kErrExtentNotReady);
+  EXPECT_FALSE(fs::exists(Host(ready[0].path)));
+  EXPECT_FALSE(fs::exists(Host(ready[1].path)));
+  EXPECT_TRUE(fs::exists(Host(ready[2].path)));
+  EXPECT_EQ(runtime_.MarkArchivedBatch(ready[0].logId, {}), kNoError);
+  EXPECT_EQ(runtime_.ArchiveEnd(), kNoError);
+  ASSERT_EQ(runtime_.ArchiveBegin(), kNoError);
+  EXPECT_EQ(Numbers(List()).front(), 3u);
+  EXPECT_EQ(runtime_.ArchiveEnd(), kNoError);
+}
+
+// ---- verification of extent copies ---------------------------------------------
+
+class VerifyExtentTest : public ArchiveTest {
+ protected:
+  void SetUp() override {
+    ArchiveTest::SetUp();
+    Start();
+    FillExtents();
+    fs::create_directories(Host("G:\\copies"));
+  }
+  std::string Copy(uint32_t number, const std::string& name) {
+    char extent[32];
+    std::snprintf(extent, sizeof extent, "F:\\logdir\\S%07u.TXN", number);
+    const std::string target = "G:\\copies\\" + name;
+    fs::copy_file(Host(extent), Host(target), fs::copy_options::overwrite_existing);
+    return target;
+  }
+  void FlipByte(const std::string& path, uint64_t offset) {
+    std::string bytes = ReadHostFile(Host(path));
+    bytes[offset] = static_cast<char>(bytes[offset] ^ 0x01);
+    WriteHostFile(Host(path), bytes);
+  }
+};
+
+TEST_F(VerifyExtentTest, GoodCopiesPassAndTheLiveExtentMayEndTorn) {
+  EXPECT_EQ(runtime_.VerifyLogExtent(Copy(1, "one.TXN"), 1), kNoError);
+  EXPECT_EQ(runtime_.VerifyLogExtent("F:\\logdir\\S0000002.TXN", 2), kNoError);
+  const uint32_t current = CurrentExtent();
+  char live[32];
+  std::snprintf(live, sizeof live, "F:\\logdir\\S%07u.TXN", current);
+  WriteHostFile(Host(live), ReadHostFile(Host(live)) + std::string("\x30\x00\x00\x00torn", 8));
+  EXPECT_EQ(runtime_.VerifyLogExtent(live, current), kNoError);
+}
+
+TEST_F(VerifyExtentTest, EmptyTruncatedFlippedOrForeignCopiesAreCaught) {
+  const std::string empty = Copy(1, "empty.TXN");
+  WriteHostFile(Host(empty), "");
+  EXPECT_EQ(runtime_.VerifyLogExtent(empty, 1), kErrLogDamaged);
+
+  const std::string truncated = Copy(1, "truncated.TXN");
+  fs::resize_file(Host(truncated), fs::file_size(Host(truncated)) - 7);
+  EXPECT_EQ(runtime_.VerifyLogExtent(truncated, 1), kErrLogDamaged);
+
+  const std::string cutAtFrame = Copy(1, "header-only.TXN");
+  fs::resize_file(Host(cutAtFrame), 36);  // the header alone: every record missing
+  EXPECT_EQ(runtime_.VerifyLogExtent(cutAtFrame, 1), kErrLogDamaged);
+
+  for (uint64_t offset : {uint64_t{3}, uint64_t{20}, uint64_t{300}}) {
+    const std::string flipped = Copy(1, "flipped.TXN");
+    FlipByte(flipped, offset);
+    EXPECT_NE(runtime_.VerifyLogExtent(flipped, 1), kNoError) << offset;
+  }
+
+  EXPECT_EQ(runtime_.VerifyLogExtent(Copy(2, "two-as-one.TXN"), 1), kErrLogIdMismatch);
+  EXPECT_EQ(runtime_.VerifyLogExtent("G:\\copies\\missing.TXN", 1), kErrFileNotFound);
+  EXPECT_EQ(runtime_.VerifyLogExtent(Copy(1, "unknown.TXN"), 999), kErrNoSuchExtent);
 }
 
 TEST_F(ArchiveTest, EnumerationOutsideASessionEndsWithTheLiveExtent) {

@@ -161,6 +161,58 @@ TEST_F(RecoveryTest, DamagedClosedExtentFailsInsteadOfSkippingRecords) {
   EXPECT_TRUE(Subjects(kDb).empty());
 }
 
+// Damage inside the live extent, with records after it, is no torn tail:
+// the databases whose records were lost fail, the others are recovered.
+TEST_F(RecoveryTest, DamageInsideTheLiveExtentFailsOnlyTheDatabasesThatLostRecords) {
+  Start({"1", "1", "1048576"});
+  const std::vector<std::string> dbs = {"E:\\Data\\a.nsf", "E:\\Data\\b.nsf", "E:\\Data\\c.nsf"};
+  for (const std::string& db : dbs) {
+    ASSERT_EQ(runtime_.CreateDatabase(db, true, "t", {}), kNoError);
+    fs::copy_file(Host(db), root_ / (db.substr(8) + ".saved"));
+  }
+  for (const std::string& db : dbs) ASSERT_EQ(runtime_.AddDocuments(db, Docs(db.substr(8, 1), 5)), kNoError);
+  // Fifteen records of one size after the 36-byte header; damage b's third.
+  const uint64_t frame = (fs::file_size(Host("F:\\logdir\\S0000001.TXN")) - 36) / 15;
+  Overwrite("F:\\logdir\\S0000001.TXN", static_cast<off_t>(36 + 7 * frame + frame / 2), "\xEE\xEE");
+  auto restoreSaved = [&] {
+    for (const std::string& db : dbs)
+      fs::copy_file(root_ / (db.substr(8) + ".saved"), Host(db), fs::copy_options::overwrite_existing);
+  };
+
+  restoreSaved();
+  uint32_t failing = 0;
+  EXPECT_EQ(runtime_.Recover(NameBuffer(dbs), nullptr, 1, failing), kErrLogDamaged);
+  EXPECT_EQ(failing, 2u);
+  EXPECT_TRUE(Subjects(dbs[0]).empty()) << "nothing is written unless every database recovers";
+
+  ASSERT_EQ(runtime_.Recover(NameBuffer({dbs[0], dbs[2]}), nullptr, 1, failing), kNoError);
+  EXPECT_EQ(Subjects(dbs[0]).size(), 5u);
+  EXPECT_EQ(Subjects(dbs[2]).size(), 5u);
+}
+
+// When the lost records cannot all be traced to a database, every database
+// that has no record after the damage may have lost its last ones.
+TEST_F(RecoveryTest, UntracedLossInTheLiveExtentFailsDatabasesWithNothingAfterIt) {
+  Start({"1", "1", "1048576"});
+  const std::string a = "E:\\Data\\a.nsf", b = "E:\\Data\\b.nsf";
+  ASSERT_EQ(runtime_.CreateDatabase(a, true, "t", {}), kNoError);
+  ASSERT_EQ(runtime_.CreateDatabase(b, true, "t", {}), kNoError);
+  fs::copy_file(Host(a), root_ / "a.saved");
+  fs::copy_file(Host(b), root_ / "b.saved");
+  ASSERT_EQ(runtime_.AddDocuments(a, Docs("a", 4)), kNoError);
+  ASSERT_EQ(runtime_.AddDocuments(b, Docs("b", 4)), kNoError);
+  const uint64_t frame = (fs::file_size(Host("F:\\logdir\\S0000001.TXN")) - 36) / 8;
+  // a's last record is lost; b's records all follow it.
+  Overwrite("F:\\logdir\\S0000001.TXN", static_cast<off_t>(36 + 3 * frame + frame / 2), "\xEE");
+  fs::copy_file(root_ / "a.saved", Host(a), fs::copy_options::overwrite_existing);
+  fs::copy_file(root_ / "b.saved", Host(b), fs::copy_options::overwrite_existing);
+  uint32_t failing = 0;
+  EXPECT_EQ(runtime_.Recover(NameBuffer({a, b}), nullptr, 1, failing), kErrLogDamaged);
+  EXPECT_EQ(failing, 1u);
+  ASSERT_EQ(runtime_.Recover(NameBuffer({b}), nullptr, 1, failing), kNoError);
+  EXPECT_EQ(Subjects(b).size(), 4u);
+}
+
 TEST_F(RecoveryTest, TwoProcessesWritingOneDatabaseLoseNothing) {
   Start();
   ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", {}), kNoError);

@@ -181,6 +181,71 @@ TEST_F(PrepareLogsTest, ExtentAlreadyInTheActiveDirectoryIsNotTakenAsCopied) {
   EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000003.TXN"), "live copy");
 }
 
+// ---- every copy verified before the volume is touched -----------------------------
+
+TEST_F(PrepareLogsTest, DamagedCopyIsNamedAndTheNextGoodOneTaken) {
+  WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+  WriteLogHint(kNewerSnapshotDir, 3, 0x12345678);
+  const std::string damaged = ArchiveExtent(kNewerSnapshotDir, 3, "damaged");  // listed first
+  ArchiveExtent(kChangeInfoDir, 3, "good");
+  notes_.MarkExtentDamaged(damaged);
+  SetCurrentLog(4, 0x12345678);
+
+  ASSERT_EQ(Prepare(), 0) << Output();
+  EXPECT_TRUE(Printed("WARNING: Log file " + damaged + " is damaged and is not used (The transaction log is damaged).\r\n"))
+      << Output();
+  EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000003.TXN"), "good");
+  EXPECT_EQ(copied_, std::vector<std::string>{"L:\\logdir\\S0000003.TXN"});
+}
+
+TEST_F(PrepareLogsTest, EmptyCopiesAreDamagedToo) {
+  WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+  ArchiveExtent(kChangeInfoDir, 3, "");
+  ActiveExtent(3, "");
+  SetCurrentLog(4, 0x12345678);
+  EXPECT_EQ(Prepare(), -1);
+  EXPECT_EQ(CountOf(Output(), "is damaged and is not used"), 2);
+  EXPECT_EQ(errorText_,
+            "ERROR: No undamaged copy of log file S0000003.TXN was found.\r\n"
+            "UP TO THE MINUTE restore is not possible\r\n");
+}
+
+TEST_F(PrepareLogsTest, NoGoodCopyStopsBeforeAnythingIsCopied) {
+  WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+  ArchiveExtent(kChangeInfoDir, 3, "three");
+  notes_.MarkExtentDamaged(ArchiveExtent(kChangeInfoDir, 4, "four"));
+  SetCurrentLog(5, 0x12345678);
+  EXPECT_EQ(Prepare(), -1);
+  EXPECT_TRUE(Printed("ERROR: No undamaged copy of log file S0000004.TXN was found.\r\n")) << Output();
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000003.TXN"));
+  EXPECT_TRUE(copied_.empty());
+}
+
+TEST_F(PrepareLogsTest, DamagedActiveCopyIsReplacedByTheGoodArchivedOneAndKept) {
+  WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+  ArchiveExtent(kChangeInfoDir, 3, "good");
+  notes_.MarkExtentDamaged(ActiveExtent(3, "bad"));
+  SetCurrentLog(4, 0x12345678);
+
+  ASSERT_EQ(Prepare(), 0) << Output();
+  EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000003.TXN"), "good");
+  EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000003.TXN.damaged"), "bad");
+  EXPECT_TRUE(Printed("WARNING: Damaged log file L:\\logdir\\S0000003.TXN was moved to "
+                      "L:\\logdir\\S0000003.TXN.damaged.\r\n"))
+      << Output();
+  // The repaired extent belongs in the active directory; the recovery's
+  // clean-up does not remove it.
+  EXPECT_TRUE(copied_.empty());
+}
+
+TEST_F(PrepareLogsTest, TheLiveExtentIsNotVerifiedBeforehand) {
+  WriteLogHint(kChangeInfoDir, 3, 0x12345678);
+  ArchiveExtent(kChangeInfoDir, 3);
+  SetCurrentLog(4, 0x12345678);
+  ASSERT_EQ(Prepare(), 0) << Output();
+  for (const std::string& path : notes_.verifiedPaths()) EXPECT_EQ(path.find("S0000004"), std::string::npos);
+}
+
 TEST_F(PrepareLogsTest, LogEnumerationThatBreaksOffFailsBeforeAnythingIsCopied) {
   WriteLogHint(kChangeInfoDir, 3, 0x12345678);
   ArchiveExtent(kChangeInfoDir, 3);

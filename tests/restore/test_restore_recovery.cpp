@@ -1,5 +1,6 @@
 // Point-in-time and up-to-the-minute recovery, the Notes recovery call and
 // the archived-log callback.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,54 @@ TEST_F(RecoveryTest, WhatTheRecoveryPrintsReachesTheProgress) {
   EXPECT_TRUE(Printed("Recovered 2 databases")) << job_.progress.accumulated;
 }
 
+// ---- the databases not brought to the point ---------------------------------------
+
+class ShortfallTest : public RecoveryTest {
+ protected:
+  notes::Status Recover(const std::vector<std::string>& relativePaths) {
+    return restore::RecoverDatabases(job_, Databases(relativePaths), std::nullopt, {}, &shortfalls_);
+  }
+  restore::Shortfalls shortfalls_;
+};
+
+TEST_F(ShortfallTest, EveryDroppedDatabaseIsNamedWithWhy) {
+  notes_.ScriptRecover(Step{4321, 1, {}, ""});
+  notes_.ScriptRecover(Step{notes::kDbNotLogged, 1, {}, ""});
+  notes_.ScriptRecover(Step{4322, 2, {}, ""});
+  notes_.ScriptRecover(Step{0, 0, {}, ""});
+  EXPECT_EQ(Recover({"a.nsf", "b.nsf", "c.nsf", "d.nsf"}), 4321);
+  // b.nsf is not logged: nothing to roll forward, so it is no shortfall.
+  EXPECT_EQ(shortfalls_.ErrorLines(),
+            "ERROR: Database " + Db("a.nsf") +
+                " was removed from the recovery list (Fake Notes status 4321) and is not recovered.\r\n"
+                "ERROR: Database " + Db("d.nsf") +
+                " was removed from the recovery list (Fake Notes status 4322) and is not recovered.\r\n");
+}
+
+TEST_F(ShortfallTest, RecoveryThatEndsWithoutAnIndexLeavesEveryDatabaseUnrecovered) {
+  notes_.ScriptRecover(Step{4321, 1, {}, ""});
+  notes_.ScriptRecover(Step{notes::kLogFilesNotFound, 0, {}, ""});
+  EXPECT_EQ(Recover({"a.nsf", "b.nsf", "c.nsf"}), notes::kLogFilesNotFound);
+  ASSERT_EQ(shortfalls_.entries.size(), 3u);
+  EXPECT_EQ(shortfalls_.entries[1].database, Db("b.nsf"));
+  EXPECT_EQ(shortfalls_.entries[1].why, "was not recovered (Could not find the required log files)");
+}
+
+TEST_F(ShortfallTest, TheLastRetryLeavesTheRestUnrecovered) {
+  for (int i = 0; i < 10; ++i) notes_.ScriptRecover(Step{4321, 2, {}, ""});
+  EXPECT_NE(Recover({"a.nsf", "b.nsf", "c.nsf"}), 0);
+  // Each one is named once, whether dropped or left over.
+  std::vector<std::string> named;
+  for (const auto& entry : shortfalls_.entries) named.push_back(entry.database);
+  EXPECT_EQ(named.size(), 3u);
+  EXPECT_NE(std::find(named.begin(), named.end(), Db("a.nsf")), named.end());
+}
+
+TEST_F(ShortfallTest, ARecoveryOfEveryDatabaseHasNone) {
+  EXPECT_EQ(Recover({"a.nsf", "b.nsf"}), 0);
+  EXPECT_TRUE(shortfalls_.empty());
+}
+
 // ---- the archived-log callback ------------------------------------------------
 
 class CallbackTest : public RecoveryTest {
@@ -184,6 +233,23 @@ TEST_F(CallbackTest, ExtentThatWasNeverArchivedGivesAllBitsSet) {
   ArchiveExtent(snapshotDir_, 5);
   EXPECT_EQ(restore::ArchivedLogCallback(&job_, 8, "L:\\logdir\\S0000008.TXN"), 0xFFFF);
   EXPECT_EQ(job_.progress.accumulated, "First archive needed is: S0000008\r\n");
+}
+
+TEST_F(CallbackTest, DamagedArchivedCopyIsPassedOverForTheNextGoodOne) {
+  notes_.MarkExtentDamaged(ArchiveExtent(snapshotDir_, 5, "bad five"));
+  ArchiveExtent(kChangeInfoDir, 5, "five");
+  notes_.MarkExtentDamaged(ArchiveExtent(snapshotDir_, 6, "bad six"));
+  EXPECT_EQ(restore::ArchivedLogCallback(&job_, 5, "L:\\logdir\\S0000005.TXN"), 0);
+  EXPECT_EQ(ReadWindowsFile("L:\\logdir\\S0000005.TXN"), "five");
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000006.TXN"));
+  EXPECT_TRUE(Printed("WARNING: Log file " + snapshotDir_ + "\\logs\\S0000005.TXN is damaged"));
+  EXPECT_TRUE(Printed("WARNING: Log file " + snapshotDir_ + "\\logs\\S0000006.TXN is damaged"));
+}
+
+TEST_F(CallbackTest, OnlyDamagedCopiesSupplyNothing) {
+  ArchiveExtent(snapshotDir_, 5, "");
+  EXPECT_EQ(restore::ArchivedLogCallback(&job_, 5, "L:\\logdir\\S0000005.TXN"), 0xFFFF);
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000005.TXN"));
 }
 
 TEST_F(CallbackTest, WithoutARestoreRequestNothingIsSupplied) {

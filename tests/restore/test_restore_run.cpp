@@ -26,12 +26,14 @@ struct Outcome {
 
 class RunRestoreTest : public RestoreTest {
  protected:
-  // A server with two databases, change information for one, and logs that
-  // need archived extent 3 copied in (4 is the live extent).
+  // A server with two databases, change information for both (none
+  // changed while names.nsf was in backup mode), and logs that need
+  // archived extent 3 copied in (4 is the live extent).
   void SetUpServer() {
     AddDatabase("mail\\a.nsf");
     AddDatabase("names.nsf");
     WriteChangeInfo("mail\\a.nsf", "late change", 11, 0);
+    WriteChangeInfo("names.nsf", "", 0, 0);
     WriteLogHint(kChangeInfoDir, 3, 0x12345678);
     ArchiveExtent(kChangeInfoDir, 3, "three");
     SetCurrentLog(4, 0x12345678);
@@ -385,7 +387,50 @@ TEST_F(RunRestoreTest, DatabaseDroppedFromTheRecoveryFailsTheRun) {
   EXPECT_NE(Where(outcome.text, "ERROR: UP TO THE MINUTE Recovery failed. Restored snapshot is POINT IN TIME\r\n"),
             std::string::npos);
   EXPECT_EQ(Where(outcome.text, "SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos);
+  // The report ends naming the database and why.
+  const std::string last =
+      "ERROR: Database D:\\Lotus\\Domino\\Data\\mail\\a.nsf was removed from the recovery list "
+      "(Fake Notes status 4321) and is not recovered.\r\n";
+  ASSERT_GE(outcome.text.size(), last.size());
+  EXPECT_EQ(outcome.text.substr(outcome.text.size() - last.size()), last);
+  // The other database was still recovered.
+  EXPECT_EQ(notes_.recoverCalls().back().databases,
+            std::vector<std::string>{"D:\\Lotus\\Domino\\Data\\names.nsf"});
 }
+
+// A logged database without change information was not brought to the
+// snapshot's state: the run fails and names it once everything else is done.
+// One that is not logged needs none.
+class MissingChangeInfoTest : public RunRestoreTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(MissingChangeInfoTest, LoggedDatabaseWithoutItFailsTheRun) {
+  SetUpServer();
+  AddDatabase("lost.nsf");
+  AddDatabase("unlogged.nsf", false);
+  restore::RestoreJob job = MakeJob(GetParam());
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_EQ(Where(outcome.text, "SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos);
+  EXPECT_NE(Where(outcome.text, "ERROR: Not every database was brought to the requested point.\r\n"),
+            std::string::npos);
+  const std::string last = "ERROR: Database D:\\Lotus\\Domino\\Data\\lost.nsf has no change information "
+                           "from the backup (" + ChangeInfoFile("lost.nsf") +
+                           ") and was not brought to the snapshot's state.\r\n";
+  ASSERT_GE(outcome.text.size(), last.size());
+  EXPECT_EQ(outcome.text.substr(outcome.text.size() - last.size()), last);
+  EXPECT_EQ(Where(outcome.text, "unlogged.nsf has no change"), std::string::npos);
+  ExpectEvent(outcome, kEventRestoreFailed, Strings(GetParam() ? "POINT IN TIME" : "UP TO THE MINUTE", [&] {
+                std::string errors = outcome.text.substr(outcome.text.rfind("ERROR: Not every"));
+                return errors;
+              }()));
+  // Up to the minute, the recovery still ran for every database.
+  if (!GetParam()) {
+    ASSERT_EQ(notes_.recoverCalls().size(), 1u);
+    EXPECT_EQ(notes_.recoverCalls().front().databases.size(), 4u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, MissingChangeInfoTest, testing::Bool());
 
 // ---- what escapes the steps -----------------------------------------------------
 

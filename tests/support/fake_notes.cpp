@@ -43,8 +43,10 @@ constexpr MethodInfo kMethods[] = {
     {NotesMethod::ArchiveFirst, "ArchiveFirst"},
     {NotesMethod::ArchiveNext, "ArchiveNext"},
     {NotesMethod::MarkArchived, "MarkArchived"},
+    {NotesMethod::MarkArchivedBatch, "MarkArchivedBatch"},
     {NotesMethod::ArchiveEnd, "ArchiveEnd"},
     {NotesMethod::Recover, "Recover"},
+    {NotesMethod::VerifyLogExtent, "VerifyLogExtent"},
     {NotesMethod::FindDesignNote, "FindDesignNote"},
     {NotesMethod::OpenCollection, "OpenCollection"},
     {NotesMethod::FindByName, "FindByName"},
@@ -290,6 +292,7 @@ std::string FakeNotes::StatusText(notes::Status status) {
     case notes::kLogFilesNotFound: return "Could not find the required log files";
     case notes::kDbNotLogged: return "Database is not enabled for transaction logging";
     case notes::kLoggingDisabled: return "Transaction logging is disabled";
+    case kFakeDamagedExtent: return "The transaction log is damaged";
     default: return "Fake Notes status " + std::to_string(status & 0x3FFF);
   }
 }
@@ -477,6 +480,36 @@ notes::Status FakeNotes::ArchiveNext(notes::LogExtent& extent) {
 notes::Status FakeNotes::MarkArchived(const notes::LogId& logId, uint32_t number) {
   std::lock_guard lock(mutex_);
   if (notes::Status status = Enter(NotesMethod::MarkArchived)) return status;
+  return MarkOne(logId, number);
+}
+
+notes::Status FakeNotes::MarkArchivedBatch(const notes::LogId& logId, const std::vector<uint32_t>& numbers) {
+  std::lock_guard lock(mutex_);
+  if (notes::Status status = Enter(NotesMethod::MarkArchivedBatch)) return status;
+  batches_.push_back(numbers);
+  notes::Status first = 0;
+  for (uint32_t number : numbers) {
+    notes::Status status = MarkOne(logId, number);
+    if (first == 0) first = status;
+  }
+  return first;
+}
+
+void FakeNotes::MarkExtentDamaged(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  damaged_.insert(Key(path));
+}
+
+notes::Status FakeNotes::VerifyLogExtent(const std::string& path, uint32_t /*number*/) {
+  std::lock_guard lock(mutex_);
+  if (notes::Status status = Enter(NotesMethod::VerifyLogExtent)) return status;
+  verified_.push_back(path);
+  if (!platform::IsFile(path)) return kFakeNotFound;
+  if (platform::FileSize(path) <= 0 || damaged_.count(Key(path)) != 0) return kFakeDamagedExtent;
+  return 0;
+}
+
+notes::Status FakeNotes::MarkOne(const notes::LogId& logId, uint32_t number) {
   for (Extent& extent : extents_) {
     if (extent.number == number && extent.logId == logId && extent.ready) {
       extent.archived = true;

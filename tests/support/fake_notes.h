@@ -12,6 +12,8 @@
 //  - change-info application: every ApplyChangeInfoStart..End is recorded.
 //  - transaction logs: a list of extents; ArchiveFirst/ArchiveNext walk the
 //    ones that are ready and not yet archived, MarkArchived marks them.
+//    VerifyLogExtent takes a file as good unless it is missing, empty or
+//    marked damaged with MarkExtentDamaged.
 //  - recovery: a script of results; each step may first call the archived
 //    log callback with given requests and print text to standard output.
 //  - failure injection: the Nth call of any method fails with a status.
@@ -32,13 +34,16 @@ namespace omb::test {
 
 // Status the fake answers for a database or note that does not exist.
 constexpr notes::Status kFakeNotFound = 259;
+// Status VerifyLogExtent answers for an empty or damaged extent file.
+constexpr notes::Status kFakeDamagedExtent = 5116;
 
 enum class NotesMethod {
   InitRuntime, TermRuntime, GetServerName, AbbreviateName, GetLogStyle, TranslatePath,
   OpenDb, CloseDb, GetDbLogInfo, ReadDbInfoBlock, WriteDbInfoBlock,
   BackupStart, BackupStop, BackupEnd, GetChangeInfoSize, ReadChangeInfo,
   ApplyChangeInfoStart, ApplyChangeInfo, ApplyChangeInfoEnd,
-  ArchiveBegin, ArchiveFirst, ArchiveNext, MarkArchived, ArchiveEnd, Recover,
+  ArchiveBegin, ArchiveFirst, ArchiveNext, MarkArchived, MarkArchivedBatch, ArchiveEnd, Recover,
+  VerifyLogExtent,
   FindDesignNote, OpenCollection, FindByName, ReadEntries, CloseCollection,
   CreateNote, OpenNote, GetTextItem, SetTextItem, UpdateNote, CloseNote,
 };
@@ -125,6 +130,9 @@ class FakeNotes : public notes::NotesApi {
   void AddExtent(uint32_t number, const std::string& path, bool ready = true,
                  const std::optional<std::string>& contents = std::nullopt);
 
+  // VerifyLogExtent answers kFakeDamagedExtent for this file from now on.
+  void MarkExtentDamaged(const std::string& path);
+
   void ScriptRecover(const RecoverStep& step) { recoverScript_.push_back(step); }
 
   // Fails the nth (1-based, counted from construction) call of a method with
@@ -144,6 +152,10 @@ class FakeNotes : public notes::NotesApi {
   bool archiveSessionOpen() const { return archiveOpen_; }
   const std::vector<AppliedChangeInfo>& applied() const { return applied_; }
   const std::vector<RecoverCall>& recoverCalls() const { return recoverCalls_; }
+  // Every path VerifyLogExtent was asked about, in call order.
+  const std::vector<std::string>& verifiedPaths() const { return verified_; }
+  // The numbers of each MarkArchivedBatch call.
+  const std::vector<std::vector<uint32_t>>& archiveBatches() const { return batches_; }
 
   // ---- notes and views (names.nsf) --------------------------------------
   // Adds a note with text items; returns its id.
@@ -186,6 +198,8 @@ class FakeNotes : public notes::NotesApi {
   notes::Status ArchiveFirst(notes::LogExtent& extent) override;
   notes::Status ArchiveNext(notes::LogExtent& extent) override;
   notes::Status MarkArchived(const notes::LogId& logId, uint32_t number) override;
+  notes::Status MarkArchivedBatch(const notes::LogId& logId, const std::vector<uint32_t>& numbers) override;
+  notes::Status VerifyLogExtent(const std::string& path, uint32_t number) override;
   notes::Status ArchiveEnd() override;
   notes::Status Recover(std::string_view nameBuffer, const notes::ArchivedLogCallback& callback,
                         uint32_t flags, uint32_t& failingIndex) override;
@@ -231,6 +245,7 @@ class FakeNotes : public notes::NotesApi {
   Database* ByHandle(notes::Handle db, std::string* key = nullptr);
   Database* ByContext(notes::Handle db, uint32_t context);
   notes::Status NextReadyExtent(notes::LogExtent& extent);
+  notes::Status MarkOne(const notes::LogId& logId, uint32_t number);
   notes::Handle NewHandle() { return nextHandle_++; }
 
   mutable std::recursive_mutex mutex_;
@@ -252,6 +267,9 @@ class FakeNotes : public notes::NotesApi {
   std::map<notes::Handle, CollectionState> collections_;
 
   std::vector<Extent> extents_;
+  std::set<std::string> damaged_;  // upper-cased paths
+  std::vector<std::string> verified_;
+  std::vector<std::vector<uint32_t>> batches_;
   size_t archiveCursor_ = 0;
   bool archiveOpen_ = false;
 

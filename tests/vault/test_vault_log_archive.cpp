@@ -1,8 +1,11 @@
 // Archiving of ready log extents, the archived-log listing and the log series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
+#include "platform/file_faults.h"
 #include "tests/support/notes_machine_test.h"
 #include "tests/support/recording_observer.h"
 #include "vault/log_archive.h"
@@ -36,6 +39,16 @@ class LogArchiveTest : public test::NotesMachineTest {
     int result = ArchiveLogs(*notes_, out_, kTarget, archived);
     printed_ = testing::internal::GetCapturedStdout();
     return result;
+  }
+
+  // Names of the files in a Windows folder, sorted.
+  std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(Host(folder), ignored))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   std::string printed_;
@@ -90,16 +103,73 @@ TEST_F(LogArchiveTest, ExistingArchivedFileStopsWithoutOverwritingOrMarking) {
   EXPECT_FALSE(notes_->archiveSessionOpen());
 }
 
-TEST_F(LogArchiveTest, RefusedMarkStopsBeforeTheNextExtent) {
+TEST_F(LogArchiveTest, RefusedMarkLeavesTheExtentsUnarchived) {
   AddExtent(7);
   AddExtent(8);
-  notes_->FailCall(NotesMethod::MarkArchived, 1, 4321);
+  notes_->FailCall(NotesMethod::MarkArchivedBatch, 1, 4321);
   std::vector<uint32_t> archived;
   EXPECT_EQ(Archive(archived), 0);
-  EXPECT_EQ(archived, std::vector<uint32_t>{7});
+  EXPECT_EQ(archived, (std::vector<uint32_t>{7, 8}));
   EXPECT_TRUE(notes_->ArchivedNumbers().empty());
-  EXPECT_FALSE(std::filesystem::exists(Host(std::string(kTarget) + "S0000008.TXN")));
 }
+
+// ---- durability: temporary names, one flush pass, one mark per batch -------------
+
+TEST_F(LogArchiveTest, OnePassMarksEveryCopyWithOneCallAndLeavesNoTemporaries) {
+  AddExtent(7);
+  AddExtent(8);
+  AddExtent(9);
+  std::vector<uint32_t> archived;
+  ASSERT_EQ(Archive(archived), 0);
+  EXPECT_EQ(notes_->archiveBatches(), (std::vector<std::vector<uint32_t>>{{7, 8, 9}}));
+  EXPECT_EQ(notes_->CallCount(NotesMethod::MarkArchived), 0);
+  EXPECT_EQ(FilesIn(kTarget), (std::vector<std::string>{"S0000007.TXN", "S0000008.TXN", "S0000009.TXN"}));
+}
+
+TEST_F(LogArchiveTest, FailedCopyStillMarksTheCopiesBeforeIt) {
+  AddExtent(7);
+  notes_->AddExtent(8, std::string(kLogDir) + "\\S0000008.TXN", true);  // its file is gone
+  AddExtent(9);
+  std::vector<uint32_t> archived;
+  EXPECT_EQ(Archive(archived), 0);
+  EXPECT_EQ(notes_->ArchivedNumbers(), std::vector<uint32_t>{7});
+  EXPECT_EQ(FilesIn(kTarget), std::vector<std::string>{"S0000007.TXN"});
+}
+
+TEST_F(LogArchiveTest, TemporaryLeftByAKilledRunIsReplacedNotListed) {
+  std::string first = AddExtent(7);
+  std::filesystem::create_directories(Host(kTarget));
+  WriteHostFile(Host(std::string(kTarget) + ".S0000007.TXN.tmp"), "half a copy");
+  std::vector<std::string> listed;
+  ListArchivedLogs("G:\\vaultinfo", listed);
+  EXPECT_TRUE(listed.empty());
+
+  std::vector<uint32_t> archived;
+  ASSERT_EQ(Archive(archived), 0);
+  EXPECT_EQ(HostText(std::string(kTarget) + "S0000007.TXN"), HostText(first));
+  EXPECT_EQ(FilesIn(kTarget), std::vector<std::string>{"S0000007.TXN"});
+}
+
+#ifdef OMB_TEST_HOOKS
+// An extent is marked archived only once its copy is on the disk under its
+// own name: a failing flush or rename leaves it, and every later one, for
+// the next run, with no file that a restore could take for a copy.
+TEST_F(LogArchiveTest, CopyThatCannotBeFlushedOrRenamedIsNeverMarked) {
+  for (platform::FileOperation kind : {platform::FileOperation::Fsync, platform::FileOperation::Rename}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    std::filesystem::remove_all(Host(kTarget));
+    notes_ = std::make_unique<FakeNotes>();
+    AddExtent(7);
+    AddExtent(8);
+    platform::FailFileOperation(1, EIO, kind);
+    std::vector<uint32_t> archived;
+    EXPECT_EQ(Archive(archived), 0);
+    platform::ClearFileFault();
+    EXPECT_TRUE(notes_->ArchivedNumbers().empty());
+    EXPECT_TRUE(FilesIn(kTarget).empty());
+  }
+}
+#endif
 
 TEST_F(LogArchiveTest, BeginFailureIsReportedWithTheStatusText) {
   AddExtent(7);
