@@ -3,9 +3,19 @@
 namespace omb::ctl {
 
 int RunVersion(Invocation& call);
+int RunServers(Invocation& call);
+int RunSnapshots(Invocation& call);
+int RunReports(Invocation& call);
+int RunReport(Invocation& call);
+int RunStatus(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
+      {"servers", "list the Domino servers of the machine", &RunServers},
+      {"snapshots", "list the snapshots, their numbers and the logs they need", &RunSnapshots},
+      {"reports", "list the run reports", &RunReports},
+      {"report", "show or delete one report", &RunReport},
+      {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"version", "print the version of ombctl", &RunVersion},
   };
 }
