@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/progress.h"
 #include "domino/discovery.h"
@@ -36,6 +37,15 @@ bool RefusePartition(const char* text) {
 
 void WriteBanner(platform::Clock& clock, const char* what) {
   AppendToOutputFile("\n\n+++" + FormatTimestamp(clock) + "  OMB CLI " + what + "+++\n\n");
+}
+
+// The snapshots that --snapshot=N counts: every one whose backup finished,
+// oldest first. An incomplete snapshot never gets a number.
+std::vector<SnapshotEntry> NumberedSnapshots(const std::vector<SnapshotEntry>& snapshots) {
+  std::vector<SnapshotEntry> numbered;
+  for (const SnapshotEntry& entry : snapshots)
+    if (!entry.incomplete) numbered.push_back(entry);
+  return numbered;
 }
 
 ProgressSink CommandLineSink() {
@@ -109,7 +119,7 @@ int CommandLineApplication::RunBackup() {
 }
 
 int CommandLineApplication::RunRestore() {
-  const std::vector<SnapshotEntry>& snapshots = restoreJob_.server.snapshots;
+  const std::vector<SnapshotEntry> snapshots = NumberedSnapshots(restoreJob_.server.snapshots);
   const int64_t wanted = options_.snapshotNumber;
   const int64_t count = static_cast<int64_t>(snapshots.size());
   if (wanted < 1) {

@@ -15,6 +15,8 @@ struct SnapshotEntry {
   std::string dateTimeText;    // "%d-%d-%d_%d.%d.%d"
   std::string pointInTimeText; // "%d/%d/%d %d:%d:00"
   storage::SnapshotRecord component;  // the component's entry
+  // Its backup did not finish (domino/incomplete.h): listed, never restored.
+  bool incomplete = false;
 };
 
 }  // namespace omb

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "component/component.h"
+#include "domino/incomplete.h"
 #include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
@@ -256,6 +257,7 @@ void LoadSnapshotList(PartitionInfo& server, storage::Component& component) {
     SnapshotEntry entry = *match;
     entry.name = name;
     entry.wideName = storage::ToUtf16(name);
+    entry.incomplete = IsSnapshotIncomplete(server, name);
     server.snapshots.push_back(entry);
   }
   OrderByCreationTime(server.snapshots);

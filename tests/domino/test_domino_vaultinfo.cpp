@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "domino/incomplete.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -232,6 +233,34 @@ TEST(TextHelpers, TimestampHasMonthDayYearAndMilliseconds) {
   EXPECT_EQ(stamp[clock + 5], ':');
   EXPECT_EQ(stamp[clock + 8], ':');
   EXPECT_GE(stamp.size() - (clock + 9), 2u);
+}
+
+// ---- the incomplete mark ---------------------------------------------------
+
+TEST_F(VaultinfoTest, IncompleteMarkTravelsWithTheChangeInfoDirectory) {
+  SetChangeInfoDir("E:\\vaultinfo");
+  const std::string recent = "dominosnap__HOST__MAIL1__recent";
+  EXPECT_FALSE(IsSnapshotIncomplete(server_, recent));
+  ASSERT_EQ(MarkSnapshotIncomplete(server_, recent), 0);
+  EXPECT_TRUE(IsSnapshotIncomplete(server_, recent));
+  // The rotation moves the directory; the mark goes with it.
+  std::string from, to;
+  GetServerVaultinfoDir(server_, recent, from);
+  GetServerVaultinfoDir(server_, "dominosnap__HOST__Mail1__4-7-2003_9.5.12", to);
+  ASSERT_EQ(platform::MoveFileOrDirectory(from, to), 0);
+  EXPECT_FALSE(IsSnapshotIncomplete(server_, recent));
+  EXPECT_TRUE(IsSnapshotIncomplete(server_, "dominosnap__HOST__Mail1__4-7-2003_9.5.12"));
+  EXPECT_EQ(ClearIncompleteMark(server_, "dominosnap__HOST__Mail1__4-7-2003_9.5.12"), 0);
+  EXPECT_FALSE(IsSnapshotIncomplete(server_, "dominosnap__HOST__Mail1__4-7-2003_9.5.12"));
+  // Clearing a mark that is not there is no failure.
+  EXPECT_EQ(ClearIncompleteMark(server_, recent), 0);
+}
+
+TEST_F(VaultinfoTest, NoVaultinfoDirectoryMeansNoMarkCanBeSet) {
+  EXPECT_EQ(MarkSnapshotIncomplete(server_, "S1"), -1);
+  EXPECT_FALSE(IsSnapshotIncomplete(server_, "S1"));
+  SetChangeInfoDir("E:\\vaultinfo");
+  EXPECT_EQ(MarkSnapshotIncomplete(server_, ""), -1);
 }
 
 }  // namespace
