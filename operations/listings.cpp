@@ -10,7 +10,6 @@
 #include "domino/vaultinfo.h"
 #include "notes/status.h"
 #include "platform/files.h"
-#include "platform/paths.h"
 #include "vault/hint_files.h"
 #include "vault/log_archive.h"
 
@@ -178,7 +177,7 @@ ServerStatus StatusOf(notes::NotesApi& api, const PartitionInfo& server) {
   status.logStyle = server.logStyle;
   status.snapshots = static_cast<int>(server.snapshots.size());
   for (const SnapshotEntry& entry : server.snapshots) {
-    if (!SnapshotComplete(server, entry.name)) {
+    if (entry.incomplete) {
       ++status.incompleteSnapshots;
       continue;
     }
@@ -194,10 +193,13 @@ ServerStatus StatusOf(notes::NotesApi& api, const PartitionInfo& server) {
 
 }  // namespace
 
-bool SnapshotComplete(const PartitionInfo& server, const std::string& snapshotName) {
-  std::string directory;
-  if (GetServerVaultinfoDir(server, snapshotName, directory) != 0) return false;
-  return platform::IsFile(platform::JoinPath(directory, "disabled_databases"));
+std::vector<int> SnapshotNumbers(const std::vector<SnapshotEntry>& snapshots) {
+  std::vector<int> numbers(snapshots.size(), 0);
+  int next = 1;
+  for (size_t index = snapshots.size(); index-- > 0;) {
+    if (!snapshots[index].incomplete) numbers[index] = next++;
+  }
+  return numbers;
 }
 
 int ListSnapshotDetails(const RunServices& services, std::vector<SnapshotDetails>& list) {
@@ -206,16 +208,16 @@ int ListSnapshotDetails(const RunServices& services, std::vector<SnapshotDetails
   const int result = DiscoverServers(servers, services);
   for (const PartitionInfo& server : servers.servers) {
     ServerLogs logs(services.notes, server);
-    const size_t count = server.snapshots.size();
-    for (size_t index = 0; index < count; ++index) {
+    const std::vector<int> numbers = SnapshotNumbers(server.snapshots);
+    for (size_t index = 0; index < numbers.size(); ++index) {
       const SnapshotEntry& entry = server.snapshots[index];
       SnapshotDetails details;
       details.partition = server.partitionNumber;
       details.server = server.serverName;
       details.name = entry.name;
-      details.number = static_cast<int>(count - index);
+      details.number = numbers[index];
       details.creationTime = entry.component.creationTime;
-      details.complete = SnapshotComplete(server, entry.name);
+      details.complete = !entry.incomplete;
       FillLogs(server, logs, details);
       list.push_back(std::move(details));
     }

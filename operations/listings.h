@@ -21,9 +21,12 @@ struct SnapshotDetails {
   int partition = 0;
   std::string server;         // "Mail1/Sales/Acme"
   std::string name;           // as the hint list names it
-  int number = 0;             // N of omb --snapshot=N: 1 the newest of the server's list
+  // N of omb --snapshot=N: 1 the newest complete snapshot of the server,
+  // counting back over complete ones; 0 for an incomplete one, which no
+  // number restores.
+  int number = 0;
   uint64_t creationTime = 0;  // UTC FILETIME
-  bool complete = false;      // the backup that took it got to its end
+  bool complete = false;      // the backup that took it finished (no incomplete mark)
   // The log_hint of the snapshot could be read: the extents from firstLog
   // up to, not including, the live extent lastLog roll it forward.
   bool logHint = false;
@@ -64,9 +67,9 @@ struct MachineStatus {
   std::vector<ServerStatus> servers;
 };
 
-// A backup that got to its end always leaves disabled_databases in the
-// snapshot's change-info directory; one without it was cut short.
-bool SnapshotComplete(const PartitionInfo& server, const std::string& snapshotName);
+// The numbers of omb --snapshot=N for a server's list (oldest first), as
+// the command line counts them: complete snapshots only, the newest 1.
+std::vector<int> SnapshotNumbers(const std::vector<SnapshotEntry>& snapshots);
 
 // The local computations behind LocalOperations.
 int ListSnapshotDetails(const RunServices& services, std::vector<SnapshotDetails>& list);

@@ -54,9 +54,10 @@ class OmbctlMachineTest : public MachineTest {
          std::to_string(documents)});
   }
 
-  // What a backup that got to its end leaves, taken away as if it had not.
-  void RemoveCompletionMark(const std::string& snapshot) {
-    ASSERT_EQ(platform::DeleteOneFile("V:\\vaultinfo\\Mail1\\" + snapshot + "\\disabled_databases"), 0) << snapshot;
+  // The mark a backup that did not finish leaves on its snapshot.
+  void MarkIncomplete(const std::string& snapshot) {
+    ASSERT_EQ(platform::WriteTextFile("V:\\vaultinfo\\Mail1\\" + snapshot + "\\incomplete", "cut short\n"), 0)
+        << snapshot;
   }
 
   CtlResult Ctl(const std::vector<std::string>& args) {

@@ -139,15 +139,20 @@ TEST_F(OmbctlSnapshots, AMissingArchivedExtentIsNamedAndTheLogsAreNotAllThere) {
   EXPECT_EQ(TableRows(Ctl({"snapshots"}).out)[0][7], "missing(1)");
 }
 
-TEST_F(OmbctlSnapshots, ABackupCutShortIsShownIncomplete) {
+TEST_F(OmbctlSnapshots, AnIncompleteSnapshotIsShownAndNeverNumbered) {
   ThreeBackups();
   const nlohmann::json before = ValidJson("snapshots", Ctl({"snapshots", "--json"}).out);
-  const std::string name = before["snapshots"][1]["name"];
-  RemoveCompletionMark(name);
+  MarkIncomplete(before["snapshots"][1]["name"]);
   const nlohmann::json after = ValidJson("snapshots", Ctl({"snapshots", "--json"}).out);
   EXPECT_FALSE(after["snapshots"][1]["complete"]);
-  EXPECT_TRUE(after["snapshots"][0]["complete"]);
-  EXPECT_EQ(TableRows(Ctl({"snapshots"}).out)[1][4], "incomplete");
+  EXPECT_TRUE(after["snapshots"][1]["number"].is_null());
+  // The numbers of omb --snapshot=N count complete snapshots only.
+  EXPECT_EQ(after["snapshots"][2]["number"], 1);
+  EXPECT_EQ(after["snapshots"][0]["number"], 2);
+  const auto rows = TableRows(Ctl({"snapshots"}).out);
+  EXPECT_EQ(rows[1][1], "-");
+  EXPECT_EQ(rows[1][4], "incomplete");
+  EXPECT_EQ(rows[0][1], "2");
 }
 
 TEST_F(OmbctlSnapshots, PartitionSelectsOneServerAndIsChecked) {

@@ -123,7 +123,7 @@ TEST_F(OmbctlStatus, IncompleteSnapshotsAndLowFreeSpaceWarn) {
   Backup(1);
   const nlohmann::json listing = ValidJson("snapshots", Ctl({"snapshots", "--json"}).out);
   ASSERT_EQ(listing["snapshots"].size(), 2u);
-  RemoveCompletionMark(listing["snapshots"][1]["name"]);
+  MarkIncomplete(listing["snapshots"][1]["name"]);
   const CtlResult incomplete = Status();
   EXPECT_EQ(incomplete.code, 1) << incomplete.out;
   EXPECT_NE(incomplete.out.find("Mail1: 1 incomplete snapshot"), std::string::npos) << incomplete.out;

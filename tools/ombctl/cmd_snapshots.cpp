@@ -14,8 +14,9 @@ constexpr const char* kName = "snapshots";
 constexpr const char* kHelp =
     "Usage: ombctl snapshots [--partition P] [--json] [--host H[:PORT]]\n\n"
     "Lists the snapshots of every server (or of partition P), oldest first:\n"
-    "the number for omb --restore=P --snapshot=N, the creation time, complete\n"
-    "or incomplete, and the log extents an up-to-the-minute restore needs.\n"
+    "the number for omb --restore=P --snapshot=N (none for an incomplete one,\n"
+    "which cannot be restored), the creation time, complete or incomplete,\n"
+    "and the log extents an up-to-the-minute restore needs.\n"
     "LOGS is present (all needed extents are there), missing(K), other-series\n"
     "(the server has started a new log series since), none-needed, or\n"
     "no-hint (no log hint: point in time only).\n";
@@ -52,7 +53,7 @@ void WriteSnapshotsJson(std::ostream& out, const std::vector<ops::SnapshotDetail
     nlohmann::ordered_json json;
     json["partition"] = details.partition;
     json["server"] = details.server;
-    json["number"] = details.number;
+    json["number"] = details.number == 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(details.number);
     json["name"] = details.name;
     json["created"] = UtcTimeText(details.creationTime);
     json["complete"] = details.complete;
@@ -72,7 +73,7 @@ void WriteSnapshotsText(std::ostream& out, const std::vector<ops::SnapshotDetail
       {"PART", "N", "CREATED", "STATE", "FIRST-LOG", "LAST-LOG", "LOGS", "NAME"}};
   for (const ops::SnapshotDetails& details : list) {
     const bool needs = NeedsLogs(details);
-    rows.push_back({std::to_string(details.partition), std::to_string(details.number),
+    rows.push_back({std::to_string(details.partition), details.number == 0 ? "-" : std::to_string(details.number),
                     LocalTimeText(details.creationTime), details.complete ? "complete" : "incomplete",
                     needs ? ExtentName(details.firstLog) : "-", needs ? ExtentName(details.lastLog - 1) : "-",
                     LogsState(details), details.name});
