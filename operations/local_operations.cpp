@@ -23,4 +23,7 @@ bool LocalOperations::BackupWizardDone() { return IniFlagSet("BACKUPWIZ"); }
 bool LocalOperations::ConfigurationDone() { return IniFlagSet("CONFIGWIZ"); }
 bool LocalOperations::DominoRunning() { return IsDominoRunning(); }
 
+int Operations::ListSnapshots(std::vector<SnapshotDetails>&) { throw UnsupportedOperation("The snapshot listing"); }
+int Operations::MachineState(MachineStatus&) { throw UnsupportedOperation("The status query"); }
+
 }  // namespace omb::ops

@@ -6,10 +6,13 @@
 // one. Callers never know which they have.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "backup/backup.h"
+#include "core/errors.h"
 #include "core/services.h"
 #include "domino/server_info.h"
+#include "operations/listings.h"
 #include "reports/report_backend.h"
 #include "restore/restore.h"
 
@@ -38,6 +41,25 @@ class Operations {
 
   // The machine's reports (the report store's back end).
   virtual reports::ReportBackend& Reports() = 0;
+
+  // For ombctl's listings. An implementation that cannot answer them
+  // throws UnsupportedOperation.
+  // Every snapshot of every server, in server order, each server's oldest
+  // first: 0, or the discovery's failure code (the list then holds what
+  // could be found).
+  virtual int ListSnapshots(std::vector<SnapshotDetails>& list);
+  // The health of the machine's servers: 0, or the discovery's failure code.
+  virtual int MachineState(MachineStatus& status);
+};
+
+// An Operations that has no answer for a request: a service too old for it.
+class UnsupportedOperation : public OMBError {
+ public:
+  explicit UnsupportedOperation(std::string what) : what_(std::move(what)) {}
+  std::string message() const override { return what_ + " is not supported by this machine's service"; }
+
+ private:
+  std::string what_;
 };
 
 // The engines of this machine. Server listing works through the services
@@ -53,6 +75,8 @@ class LocalOperations : public Operations {
   bool ConfigurationDone() override;
   bool DominoRunning() override;
   reports::ReportBackend& Reports() override { return reports_; }
+  int ListSnapshots(std::vector<SnapshotDetails>& list) override { return ListSnapshotDetails(services_, list); }
+  int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
 
  private:
   RunServices services_;

@@ -9,6 +9,8 @@ const char* CommandName(int code) {
       "restore",           "backup wizard done", "configuration done", "domino running",
       "reachability",      "compatibility 1", "compatibility 2", "close exchange",
   };
+  if (code == kListSnapshots) return "list snapshots";
+  if (code == kMachineStatus) return "machine status";
   if (code < 1 || code > 15) return names[0];
   return names[code];
 }

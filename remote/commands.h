@@ -21,6 +21,10 @@ enum Command : uint8_t {
   kCompatibilityFirst = 13,
   kCompatibilitySecond = 14,
   kCloseExchange = 15,
+  // Beyond the console's table, for ombctl; a service that does not know
+  // them refuses them with status 0.
+  kListSnapshots = 100,
+  kMachineStatus = 101,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;
@@ -30,7 +34,7 @@ inline constexpr uint8_t kStatusRefused = 0;
 inline constexpr const char* kStreamContinue = "cont";
 inline constexpr const char* kStreamDone = "done";
 
-// A short name for logs ("list servers"); "unknown" outside 1..15.
+// A short name for logs ("list servers"); "unknown" for other codes.
 const char* CommandName(int code);
 
 }  // namespace omb::remote

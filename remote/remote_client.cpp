@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "remote/commands.h"
 #include "remote/limits.h"
+#include "remote/listing_records.h"
 #include "remote/records.h"
 
 namespace omb::remote {
@@ -135,6 +136,33 @@ int RemoteClient::ListRemoteServers(ServerList& list) {
   CloseExchange(channel);
   list = std::move(received);
   return 0;
+}
+
+// ---- ombctl's listings -----------------------------------------------------------
+
+// A status 0 to a command of 100 and up comes from a service that predates
+// it, which then ends the connection.
+void RemoteClient::RequireListingStatus(WireChannel& channel, const char* what) {
+  if (channel.RecvByte() != kStatusAccepted) throw ops::UnsupportedOperation(what);
+}
+
+int RemoteClient::ListRemoteSnapshots(std::vector<ops::SnapshotDetails>& list) {
+  WireChannel channel = Open();
+  SendCommand(channel, kListSnapshots);
+  RequireListingStatus(channel, "The snapshot listing");
+  const int result = channel.RecvInt32();
+  list = GetSnapshotDetailsList(channel.reader());
+  CloseExchange(channel);
+  return result;
+}
+
+int RemoteClient::RemoteMachineState(ops::MachineStatus& status) {
+  WireChannel channel = Open();
+  SendCommand(channel, kMachineStatus);
+  RequireListingStatus(channel, "The status query");
+  status = GetMachineStatus(channel.reader());
+  CloseExchange(channel);
+  return status.discoveryResult;
 }
 
 // ---- state queries -------------------------------------------------------------

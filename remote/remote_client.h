@@ -73,6 +73,9 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   bool DominoRunning() override;
   // Commands 1 to 5.
   reports::ReportBackend& Reports() override { return reports_; }
+  // 100 and 101; a service without them throws ops::UnsupportedOperation.
+  int ListSnapshots(std::vector<ops::SnapshotDetails>& list) override;
+  int MachineState(ops::MachineStatus& status) override;
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);
@@ -102,6 +105,12 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // the start of the stream (connect, status) are thrown.
   int RestoreSnapshot(restore::RestoreJob& job, ProgressObserver* bar);
 
+  // 100: the snapshot details of the service's machine; the result is its
+  // discovery's.
+  int ListRemoteSnapshots(std::vector<ops::SnapshotDetails>& list);
+  // 101: the service machine's health.
+  int RemoteMachineState(ops::MachineStatus& status);
+
   // 12: true when the service accepted the command; any failure is false.
   bool Reachable();
   // 13 and 14 on one connection: true when the final byte is 1.
@@ -116,6 +125,7 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // 15, requiring status 1.
   void CloseExchange(WireChannel& channel);
   bool FlagQuery(uint8_t command);
+  void RequireListingStatus(WireChannel& channel, const char* what);
 
   enum class StreamEnd { Done, DoneWithErrors, Lost };
   // Strings until "done": each non-empty one is emitted into `sink`.

@@ -59,6 +59,8 @@ void RemoteReportBackend::DeleteAll(int category) { client_.DeleteAllReports(cat
 bool RemoteClient::BackupWizardDone() { return RemoteBackupWizardDone(); }
 bool RemoteClient::ConfigurationDone() { return RemoteConfigurationDone(); }
 bool RemoteClient::DominoRunning() { return RemoteDominoRunning(); }
+int RemoteClient::ListSnapshots(std::vector<ops::SnapshotDetails>& list) { return ListRemoteSnapshots(list); }
+int RemoteClient::MachineState(ops::MachineStatus& status) { return RemoteMachineState(status); }
 
 ops::Operations* OperationsOf(RemoteSession* session) { return dynamic_cast<RemoteClient*>(session); }
 

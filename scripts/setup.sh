@@ -5,9 +5,12 @@ set -euo pipefail
 # library for its smoke test and screenshots; poppler-utils to read printed
 # PDF files back. clang and its runtime build the fuzz targets. systemd
 # brings systemd-analyze and systemd-escape, which check the exported timers.
+# ombctl writes its JSON with nlohmann-json; its tests check it against the
+# JSON Schemas with python3-jsonschema.
 packages=(cmake g++ make libgtest-dev libgmock-dev googletest
           qt6-base-dev libx11-dev xvfb xauth poppler-utils fonts-dejavu-core
-          clang libclang-rt-14-dev systemd)
+          clang libclang-rt-14-dev systemd
+          nlohmann-json3-dev python3 python3-jsonschema)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

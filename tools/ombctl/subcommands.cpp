@@ -4,10 +4,20 @@ namespace omb::ctl {
 
 int RunSchedule(Invocation& call);
 int RunVersion(Invocation& call);
+int RunServers(Invocation& call);
+int RunSnapshots(Invocation& call);
+int RunReports(Invocation& call);
+int RunReport(Invocation& call);
+int RunStatus(Invocation& call);
 int RunConfigure(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
+      {"servers", "list the Domino servers of the machine", &RunServers},
+      {"snapshots", "list the snapshots, their numbers and the logs they need", &RunSnapshots},
+      {"reports", "list the run reports", &RunReports},
+      {"report", "show or delete one report", &RunReport},
+      {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},
       {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
       {"version", "print the version of ombctl", &RunVersion},

@@ -80,6 +80,10 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerCompatibilityFirst(channel);
     case remote::kCompatibilitySecond:
       return AnswerCompatibilitySecond(channel);
+    case remote::kListSnapshots:
+      return AnswerListSnapshots(channel, context);
+    case remote::kMachineStatus:
+      return AnswerMachineStatus(channel, context);
     case remote::kCloseExchange:
       channel.SendByte(remote::kStatusAccepted);
       return {"ok", false};

@@ -1,0 +1,97 @@
+// ombctl --host against a real ombsvc on loopback: the same documents as
+// the local command gives on the service's machine root.
+#include <csignal>
+
+#include "tests/remote/service_process.h"
+#include "tests/tools/test_tools_ombctl_fixture.h"
+
+namespace omb::test {
+namespace {
+
+class OmbctlRemote : public OmbctlMachineTest {
+ protected:
+  void SetUp() override {
+    OmbctlMachineTest::SetUp();
+    // The client's own machine holds nothing; only the service's has servers.
+    std::string pattern = (std::filesystem::temp_directory_path() / "omb-ctl-svc-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    serviceRoot_ = pattern;
+    SimOnService({"init", "--servers", "2"});
+    BackupOnService(1);
+    SimOnService({"write", "--server", "1", "--db", "mail/user1.nsf", "--docs", "3000"});
+    BackupOnService(1);
+    ASSERT_TRUE(service_.Start(serviceRoot_, {"--listen", "127.0.0.1:0"})) << service_.log();
+  }
+  void TearDown() override {
+    service_.Stop(SIGTERM, 10);
+    std::error_code ignored;
+    std::filesystem::remove_all(serviceRoot_, ignored);
+    OmbctlMachineTest::TearDown();
+  }
+
+  void SimOnService(const std::vector<std::string>& args) {
+    const RunResult result = RunProgram(BuiltProgram("tools/dominosim/dominosim"), args, serviceRoot_);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+  }
+  void BackupOnService(int server) {
+    NextSecond();
+    const RunResult result = RunProgram(BuiltProgram("cli/omb"), {"--backup=" + std::to_string(server)}, serviceRoot_);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  }
+  // The built ombctl on the service's machine root.
+  RunResult LocalOnService(const std::vector<std::string>& args) {
+    return RunProgram(BuiltProgram("tools/ombctl/ombctl"), args, serviceRoot_);
+  }
+
+  std::filesystem::path serviceRoot_;
+  ServiceProcess service_;
+};
+
+TEST_F(OmbctlRemote, ServersJsonThroughTheServiceIsTheLocalOne) {
+  const RunResult local = LocalOnService({"servers", "--json"});
+  const CtlResult remote = Ctl({"servers", "--json", "--host", service_.machineName()});
+  ASSERT_EQ(local.exitCode, 0) << local.err;
+  ASSERT_EQ(remote.code, 0) << remote.err;
+  EXPECT_EQ(remote.out, local.out);
+  const nlohmann::json document = ValidJson("servers", remote.out);
+  EXPECT_EQ(document["servers"].size(), 2u);
+  EXPECT_EQ(document["servers"][0]["snapshots"].size(), 2u);
+  // And the text, which is made from the same list.
+  EXPECT_EQ(Ctl({"servers", "--host", service_.machineName()}).out, LocalOnService({"servers"}).out);
+}
+
+TEST_F(OmbctlRemote, SnapshotsAndReportsThroughTheServiceAreTheLocalOnes) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"snapshots", "--json"}, {"snapshots"}, {"reports", "--json"}}) {
+    const RunResult local = LocalOnService(args);
+    std::vector<std::string> remoteArgs = args;
+    remoteArgs.push_back("--host=" + service_.machineName());
+    const CtlResult remote = Ctl(remoteArgs);
+    ASSERT_EQ(remote.code, 0) << remote.err;
+    EXPECT_EQ(remote.out, local.out) << args[0];
+  }
+  const nlohmann::json snapshots =
+      ValidJson("snapshots", Ctl({"snapshots", "--json", "--host", service_.machineName()}).out);
+  ASSERT_EQ(snapshots["snapshots"].size(), 2u);
+  EXPECT_TRUE(snapshots["snapshots"][0]["logs"]["all_present"]);
+}
+
+TEST_F(OmbctlRemote, StatusAndReportTextThroughTheService) {
+  const CtlResult status = Ctl({"status", "--host", service_.machineName()});
+  // Server 2 was never backed up.
+  EXPECT_EQ(status.code, 2) << status.out;
+  EXPECT_NE(status.out.find("Mail2: no complete snapshot"), std::string::npos) << status.out;
+  const nlohmann::json document = ValidJson("status", Ctl({"status", "--json", "--host", service_.machineName()}).out);
+  EXPECT_EQ(document["machine"]["servers"].size(), 2u);
+  EXPECT_EQ(document["machine"]["servers"][0]["databases_in_backup_mode"], 0);
+
+  const nlohmann::json reports =
+      ValidJson("reports", Ctl({"reports", "--category", "backup", "--json", "--host", service_.machineName()}).out);
+  ASSERT_FALSE(reports["reports"].empty());
+  const std::string name = reports["reports"][0]["name"];
+  const CtlResult shown = Ctl({"report", "show", name, "--category", "backup", "--host", service_.machineName()});
+  EXPECT_EQ(shown.out, LocalOnService({"report", "show", name, "--category", "backup"}).out);
+}
+
+}  // namespace
+}  // namespace omb::test
