@@ -11,6 +11,8 @@
 #include "platform/paths.h"
 
 #ifdef OMB_HAVE_JOURNAL
+// The entries name the event, not the line of this file that sent them.
+#define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 #endif
 
