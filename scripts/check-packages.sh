@@ -7,22 +7,28 @@ set -euo pipefail
 dir=${1:-build-pkg}
 packages=(omb omb-console dominosim)
 state=/var/lib/omb
-[ ! -e "$state" ] || { echo "$state exists before the packages are installed"; exit 1; }
-trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y "${packages[@]}" >/dev/null 2>&1 || true' EXIT
+# A machine root that a run left in the default place before is kept
+# aside, so that the check sees only what the packages do, and put back.
+saved=""
+if [ -e "$state" ]; then saved=$(mktemp -d); mv "$state" "$saved/omb"; fi
+cleanup() {
+  dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
+  if [ -n "$saved" ]; then rm -rf "$state"; mv "$saved/omb" "$state"; rmdir "$saved"; fi
+}
+trap cleanup EXIT
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y "./$dir"/*.deb >/dev/null
 listed=$(mktemp)
 for p in "${packages[@]}"; do dpkg -L "$p"; done | sort -u > "$listed"
 
-export OMB_CLOSE_DELAY=0
-echo "== omb -h";            omb -h 2>&1 | sed -n 2,4p
-echo "== ombctl --version";  ombctl --version
-echo "== ombsvc --help";     ombsvc --help
 # The machine the packaged units work on: the state directory, made here
-# as the service's first start would.
-export OMB_MACHINE=$state/machine
+# as the service's first start would, with two simulated servers.
+export OMB_MACHINE=$state/machine OMB_CLOSE_DELAY=0
 mkdir -p "$state"
 dominosim init --servers 2 >/dev/null
+echo "== omb -h";            omb -h 2>&1 | sed -n 1,3p
+echo "== ombctl --version";  ombctl --version
+echo "== ombsvc --help";     ombsvc --help
 echo "== ombctl servers --json"
 if grep -q '^  servers ' <<<"$(ombctl --help)"; then ombctl servers --json; else ombctl version; fi
 echo "== systemd-analyze verify (installed units)"
@@ -43,7 +49,7 @@ for p in "${packages[@]}"; do
   if [ -d "/usr/share/doc/$p" ]; then echo "left after remove: /usr/share/doc/$p"; left=1; fi
 done
 [ -d "$state/machine" ] || { echo "remove took the state directory"; left=1; }
-DEBIAN_FRONTEND=noninteractive apt-get purge -y "${packages[@]}" >/dev/null
+dpkg --purge "${packages[@]}" >/dev/null 2>&1
 [ ! -e "$state" ] || { echo "purge left $state"; left=1; }
 rm -f "$listed"
 [ "$left" -eq 0 ] && echo "packages installed, used, removed and purged cleanly"
