@@ -3,21 +3,14 @@
 set -euo pipefail
 # The console: Qt 6 Widgets, PrintSupport and Test; Xvfb and the X client
 # library for its smoke test and screenshots; poppler-utils to read printed
-<<<<<<< HEAD
-# PDF files back. clang and its runtime build the fuzz targets. scdoc makes
-# the man pages and man-db renders them; libsystemd-dev sends to the
-# journal; systemd's systemd-analyze checks the units, lintian the packages.
-packages=(cmake g++ make libgtest-dev libgmock-dev googletest
-          qt6-base-dev libx11-dev xvfb xauth poppler-utils fonts-dejavu-core
-          clang libclang-rt-14-dev
-          scdoc man-db pkg-config libsystemd-dev systemd lintian dpkg-dev fakeroot)
-=======
 # PDF files back. clang and its runtime build the fuzz targets. systemd
-# brings systemd-analyze and systemd-escape, which check the exported timers.
+# brings systemd-analyze and systemd-escape, which check the exported timers
+# and the packaged units. scdoc makes the man pages and man-db renders them;
+# libsystemd-dev sends to the journal; lintian checks the packages.
 packages=(cmake g++ make libgtest-dev libgmock-dev googletest
           qt6-base-dev libx11-dev xvfb xauth poppler-utils fonts-dejavu-core
-          clang libclang-rt-14-dev systemd)
->>>>>>> main
+          clang libclang-rt-14-dev systemd
+          scdoc man-db pkg-config libsystemd-dev lintian dpkg-dev fakeroot)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
