@@ -16,8 +16,10 @@ std::string& ProgramPathStorage() {
   return path;
 }
 
+// The version is known before any Application exists: ombctl prints it
+// without building one.
 std::string& VersionTextStorage() {
-  static std::string text;
+  static std::string text = OMB_VERSION_TEXT;
   return text;
 }
 

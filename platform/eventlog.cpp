@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "platform/host_io.h"
+#include "platform/journal.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
 
@@ -235,6 +236,8 @@ bool EndsTorn(int fd) {
 }  // namespace
 
 bool AppendEvent(const EventRecord& record) {
+  // The journal gets the event whether or not the file below takes it.
+  SendToJournal(JournalEntryOf(record));
   std::filesystem::path file = LogFile();
   std::error_code ignored;
   std::filesystem::create_directories(file.parent_path(), ignored);

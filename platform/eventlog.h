@@ -1,6 +1,7 @@
 #pragma once
 // The Windows event log: one JSON object per line appended to
-// $OMB_MACHINE/eventlog/Application.jsonl.
+// $OMB_MACHINE/eventlog/Application.jsonl. Each event also goes to the
+// system journal (platform/journal.h).
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -46,6 +46,7 @@ TEST(OmbctlDispatch, VersionIsTheProgramsVersionBothWays) {
   const CtlRun option = Ctl({"--version"});
   const CtlRun command = Ctl({"version"});
   EXPECT_EQ(option.out, "ombctl " + VersionText() + "\n");
+  EXPECT_NE(option.out, "ombctl \n") << "no version without an Application";
   EXPECT_EQ(command.out, option.out);
   EXPECT_EQ(Ctl({"version", "extra"}).code, kExitRefused);
 }

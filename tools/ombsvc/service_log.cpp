@@ -32,23 +32,39 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-void ServiceLog::Line(const std::string& text) {
-  const std::string line = UtcNow() + " " + Printable(text) + "\n";
-  platform::WriteAll(fd_, line.data(), line.size());
+void ServiceLog::Write(const std::string& text, int priority, platform::JournalEntry fields) {
+  const std::string printable = Printable(text);
+  if (!platform::IsJournalStream(fd_)) {
+    const std::string line = UtcNow() + " " + printable + "\n";
+    platform::WriteAll(fd_, line.data(), line.size());
+  }
+  platform::JournalEntry entry = platform::JournalMessage(printable, priority);
+  entry.insert(entry.end(), fields.begin(), fields.end());
+  platform::SendToJournal(entry);
 }
+
+void ServiceLog::Line(const std::string& text, int priority) { Write(text, priority, {}); }
 
 void ServiceLog::Exchange(const std::string& peer, int command, const std::string& outcome) {
-  Line(peer + " " + std::to_string(command) + " " + remote::CommandName(command) + ": " + outcome);
+  const std::string name = remote::CommandName(command);
+  Write(peer + " " + std::to_string(command) + " " + name + ": " + outcome, platform::kJournalInfo,
+        {{"OMB_PEER", Printable(peer)},
+         {"OMB_COMMAND", std::to_string(command)},
+         {"OMB_COMMAND_NAME", name},
+         {"OMB_OUTCOME", Printable(outcome)}});
 }
 
-void LogMessageBox::Show(std::string_view text, std::string_view caption, platform::MessageIcon) {
+void LogMessageBox::Show(std::string_view text, std::string_view caption, platform::MessageIcon icon) {
   std::string oneLine;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
     oneLine += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
   }
   while (!oneLine.empty() && oneLine.back() == ' ') oneLine.pop_back();
-  log_.Line("message: " + std::string(caption) + ": " + oneLine);
+  const int priority = icon == platform::MessageIcon::Error     ? platform::kJournalError
+                       : icon == platform::MessageIcon::Warning ? platform::kJournalWarning
+                                                                : platform::kJournalInfo;
+  log_.Line("message: " + std::string(caption) + ": " + oneLine, priority);
 }
 
 }  // namespace omb::service

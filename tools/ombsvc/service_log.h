@@ -1,10 +1,15 @@
 #pragma once
 // The service's log: one line per exchange (peer, command, outcome) and
 // per connection refused or dropped, each written whole to one descriptor
-// (standard error), so lines of concurrent sessions never mix.
+// (standard error), so lines of concurrent sessions never mix. Each line
+// also goes to the system journal with its fields (OMB_PEER, OMB_COMMAND,
+// OMB_COMMAND_NAME, OMB_OUTCOME); when the descriptor already is the
+// journal's stream (a service under systemd) the line is sent only once,
+// with its fields.
 #include <string>
 #include <string_view>
 
+#include "platform/journal.h"
 #include "platform/messagebox.h"
 
 namespace omb::service {
@@ -13,11 +18,13 @@ class ServiceLog {
  public:
   explicit ServiceLog(int fd = 2) : fd_(fd) {}
   // "<UTC time> <text>\n"
-  void Line(const std::string& text);
+  void Line(const std::string& text, int priority = platform::kJournalInfo);
   // "<UTC time> <peer> <code> <command name>: <outcome>\n"
   void Exchange(const std::string& peer, int command, const std::string& outcome);
 
  private:
+  void Write(const std::string& text, int priority, platform::JournalEntry fields);
+
   int fd_;
 };
 
