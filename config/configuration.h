@@ -90,10 +90,13 @@ int CreateVaultinfoDirectory(MigrationContext& run, const std::string& path);
 
 // The runtime could not be started for the notes.ini.
 inline constexpr uint16_t kRuntimeNotStarted = 0xFFFF;
+// names.nsf was updated but the server's notes.ini could not be written.
+inline constexpr uint16_t kIniNotUpdated = 0xFFFE;
 
 // Sets TRANSLOG_Path of the server's document in names.nsf, then
 // TRANSLOG_Path and Previous_TRANSLOG_Path of its notes.ini, with the Notes
-// runtime started on that notes.ini. 0, a Notes status, or kRuntimeNotStarted.
+// runtime started on that notes.ini. 0, a Notes status, kRuntimeNotStarted or
+// kIniNotUpdated.
 uint16_t UpdateServerRecord(ProgressSink& progress, notes::NotesApi& api, const PartitionInfo& server,
                             const std::string& notesIniPath, const std::string& newLogPath);
 

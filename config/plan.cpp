@@ -266,6 +266,17 @@ PlanCheck ConfigurationPlan::SetVaultinfoPath(const std::string& text, storage::
             platform::MessageIcon::Information}}};
 }
 
+ConfigureJob MakeConfigureJob(const ConfigurationPlan& plan, const RunServices& services) {
+  ConfigureJob job(services);
+  auto add = [](std::vector<MigrationEntry>& list, const PlanEntry& entry) {
+    list.push_back({static_cast<char16_t>(entry.driveLetter), entry.server, static_cast<int>(entry.kind)});
+  };
+  for (const PlanEntry& entry : plan.dataEntries()) add(job.dataEntries, entry);
+  for (const PlanEntry& entry : plan.logEntries()) add(job.logEntries, entry);
+  job.vaultinfoPath = plan.vaultinfoPath();
+  return job;
+}
+
 std::string ConfigurationPlan::Summary() const {
   std::string summary;
   if (!data_.empty()) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "core/services.h"
 #include "domino/server_info.h"
 #include "platform/messagebox.h"
@@ -17,7 +18,7 @@
 namespace omb::config {
 
 // What an entry moves; the numbers are those of the migration's entries.
-enum class PlanKind : int { Log = 1, Data = 2 };
+enum class PlanKind : int { Log = kKindLog, Data = kKindData };
 
 // One message box: the wizard shows it, ombctl prints it.
 struct PlanMessage {
@@ -118,6 +119,10 @@ class ConfigurationPlan {
   std::vector<PlanEntry> logs_;
   std::string vaultinfo_;
 };
+
+// The plan as the configuration run takes it: its data and log entries
+// and its Vaultinfo path, with the services the run works through.
+ConfigureJob MakeConfigureJob(const ConfigurationPlan& plan, const RunServices& services);
 
 // True when `inner` is `outer` or lies below it (compared as Windows
 // compares names).

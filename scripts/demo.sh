@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The main job on a demo machine: builds omb and dominosim, makes a
-# simulated Domino machine with two servers in ./demo-machine, writes
-# documents, backs both servers up twice, damages a database and restores
-# it up to the minute, showing the documents before and after.
+# The main job on a demo machine: builds omb, ombctl and dominosim, makes a
+# freshly installed Domino machine with two servers in ./demo-machine,
+# configures it (data and log directories onto virtual disks, the Vaultinfo
+# directory), writes documents, backs both servers up twice, damages a
+# database and restores it up to the minute, showing the documents before
+# and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,13 +13,18 @@ scripts/build.sh build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TEST_HOOKS=O
 export OMB_MACHINE="$PWD/demo-machine"
 export OMB_CLOSE_DELAY=0
 omb=build-demo/cli/omb
+ctl=build-demo/tools/ombctl/ombctl
 sim=build-demo/tools/dominosim/dominosim
 rm -rf "$OMB_MACHINE"
 
 step() { printf '\n=== %s\n' "$*"; }
 
-step "A machine with two Domino servers"
-$sim init --servers 2
+step "A freshly installed machine: two Domino servers with everything on C:"
+$sim init --servers 2 --fresh
+$sim info
+
+step "ombctl configure: data and logs of both servers onto virtual disks"
+$ctl configure --data 1=E: --log 1=F: --data 2=G: --log 2=H: --vaultinfo 'V:\vaultinfo'
 $sim info
 
 step "Documents written by the running servers"

@@ -8,6 +8,7 @@
 
 #include "config/plan.h"
 #include "domino/locks.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/machine_fixture.h"
 
@@ -317,6 +318,25 @@ TEST_F(PlanTest, SummaryOfLogsAloneHasNoDataSection) {
             "The following Transaction Log directories will be moved:\r\n\r\n"
             "Mail2/Sales/Acme log directory will move to:  H\r\n\r\n"
             "The Vaultinfo Directory will be:\r\n  V:\\vaultinfo\\\r\n");
+}
+
+TEST_F(PlanTest, JobCarriesTheEntriesInPlanOrderAndTheVaultinfoPath) {
+  ConfigurationPlan plan = Plan();
+  ASSERT_TRUE(plan.Assign(PlanKind::Data, kMail2, 'G').accepted);
+  ASSERT_TRUE(plan.Assign(PlanKind::Data, kMail1, 'E').accepted);
+  ASSERT_TRUE(plan.Assign(PlanKind::Log, kMail1, 'F').accepted);
+  ASSERT_TRUE(plan.SetVaultinfoPath("V:\\vaultinfo", storage_).accepted);
+  test::FakeServices fakes;
+  ConfigureJob job = MakeConfigureJob(plan, fakes.services());
+  ASSERT_EQ(job.dataEntries.size(), 2u);
+  EXPECT_EQ(job.dataEntries[0].server.serverName, kMail2);
+  EXPECT_EQ(job.dataEntries[0].targetDriveLetter, u'G');
+  EXPECT_EQ(job.dataEntries[0].kind, kKindData);
+  EXPECT_EQ(job.dataEntries[1].server.dataPath, "C:\\Lotus\\Domino\\Data1");
+  ASSERT_EQ(job.logEntries.size(), 1u);
+  EXPECT_EQ(job.logEntries[0].kind, kKindLog);
+  EXPECT_EQ(job.logEntries[0].targetDriveLetter, u'F');
+  EXPECT_EQ(job.vaultinfoPath, "V:\\vaultinfo\\");
 }
 
 }  // namespace

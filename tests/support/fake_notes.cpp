@@ -233,7 +233,13 @@ notes::Status FakeNotes::InitRuntime(const std::vector<std::string>& args) {
   if (notes::Status status = Enter(NotesMethod::InitRuntime)) return status;
   initArgs_.push_back(args);
   runtimeActive_ = true;
+  startedIni_ = !args.empty() && !args[0].empty() && args[0][0] == '=' ? Key(args[0].substr(1)) : "";
   return 0;
+}
+
+void FakeNotes::SetServerNameFor(const std::string& notesIniPath, const std::string& canonical) {
+  std::lock_guard lock(mutex_);
+  serverNamesByIni_[Key(notesIniPath)] = canonical;
 }
 
 void FakeNotes::TermRuntime() {
@@ -245,7 +251,8 @@ void FakeNotes::TermRuntime() {
 notes::Status FakeNotes::GetServerName(std::string& canonical) {
   std::lock_guard lock(mutex_);
   if (notes::Status status = Enter(NotesMethod::GetServerName)) return status;
-  canonical = serverName_;
+  auto own = serverNamesByIni_.find(startedIni_);
+  canonical = own != serverNamesByIni_.end() ? own->second : serverName_;
   return 0;
 }
 

@@ -102,6 +102,9 @@ class FakeNotes : public notes::NotesApi {
 
   // ---- setup ----------------------------------------------------------
   void SetServerName(const std::string& canonical) { serverName_ = canonical; }
+  // The identity of a runtime started on this notes.ini (partitioned
+  // servers each have their own); others get SetServerName's.
+  void SetServerNameFor(const std::string& notesIniPath, const std::string& canonical);
   // A style of kLogStyleCircular or kLogStyleArchive, or a status such as
   // kLoggingDisabled to answer instead.
   void SetLogStyle(int style, notes::Status status = 0);
@@ -232,6 +235,8 @@ class FakeNotes : public notes::NotesApi {
 
   mutable std::recursive_mutex mutex_;
   std::string serverName_ = "CN=Mail1/OU=Sales/O=Acme";
+  std::map<std::string, std::string> serverNamesByIni_;  // key: upper-cased notes.ini path
+  std::string startedIni_;                               // of the current runtime
   int logStyle_ = notes::kLogStyleArchive;
   notes::Status logStyleStatus_ = 0;
   notes::LogId logId_{};

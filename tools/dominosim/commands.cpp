@@ -13,6 +13,7 @@
 #include "notes/status.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/shell_link.h"
 #include "platform/system.h"
 #include "storage/storage.h"
 #include "tools/dominosim/args.h"
@@ -61,6 +62,48 @@ std::string ShortName(notes::Runtime& runtime) {
   std::string abbreviated;
   runtime.AbbreviateName(runtime.Config().serverName, abbreviated);
   return abbreviated.substr(0, abbreviated.find('/'));
+}
+
+// TRANSLOG_Path of the runtime's own server document in names.nsf, found
+// through the ($Servers) view; "(no server document)" when there is none.
+std::string ServerDocumentLogPath(notes::Runtime& runtime) {
+  notes::Handle db = 0;
+  if (runtime.OpenDb("names.nsf", db) != notes::kNoError) return "(names.nsf unreadable)";
+  std::string value = "(no server document)";
+  notes::NoteId view = 0;
+  notes::Handle collection = 0;
+  if (runtime.FindDesignNote(db, "($Servers)", view) == notes::kNoError &&
+      runtime.OpenCollection(db, view, collection) == notes::kNoError) {
+    uint32_t position = 0;
+    uint32_t matches = 0;
+    std::vector<notes::NoteId> ids;
+    if (runtime.FindByName(collection, runtime.Config().serverName, position, matches) == notes::kNoError &&
+        runtime.ReadEntries(collection, position, matches, ids) == notes::kNoError && !ids.empty()) {
+      notes::Handle note = 0;
+      if (runtime.OpenNote(db, ids.front(), note) == notes::kNoError) {
+        runtime.GetTextItem(note, "TRANSLOG_Path", value);
+        runtime.CloseNote(note);
+      }
+    }
+    runtime.CloseCollection(collection);
+  }
+  runtime.CloseDb(db);
+  return value;
+}
+
+// The start-menu shortcuts of the Domino servers: "<file>: <target> <arguments>".
+void PrintShortcuts() {
+  const std::string folder = platform::JoinPath(platform::AllUsersProgramsFolder(), "Lotus Applications");
+  std::vector<platform::DirEntry> entries;
+  if (platform::ListDirectory(folder, entries) != 0) return;
+  std::sort(entries.begin(), entries.end(),
+            [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+  std::printf("Shortcuts in %s:\n", folder.c_str());
+  for (const platform::DirEntry& entry : entries) {
+    platform::ShellLink link;
+    if (entry.isDirectory || platform::LoadShellLink(platform::JoinPath(folder, entry.name), link) != 0) continue;
+    std::printf("  %s: %s %s\n", entry.name.c_str(), link.target.c_str(), link.arguments.c_str());
+  }
 }
 
 }  // namespace
@@ -172,7 +215,10 @@ int InfoCommand(const std::vector<std::string>& words) {
     const char* style = !config.loggingOn ? "no logging"
                         : config.logStyle == notes::kLogStyleArchive ? "archive" : "circular";
     std::printf("  logs: %s (%s)\n", config.logDir.c_str(), style);
+    std::printf("  server document TRANSLOG_Path: %s\n", ServerDocumentLogPath(runtime).c_str());
+    runtime.TermRuntime();
   }
+  PrintShortcuts();
   storage::Component& component = storage::CurrentComponent();
   std::unique_ptr<storage::DiskInterface> disks;
   std::unique_ptr<storage::SnapshotInterface> snapshots;

@@ -1,6 +1,7 @@
 // dominosim init: a simulated Windows machine with one or more Domino
 // servers, registry keys in the old or the new layout, notes.ini files,
 // data and log directories on virtual disks, and the servers' databases.
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/shell_link.h"
 #include "storage/filer.h"
 #include "tools/dominosim/args.h"
 #include "tools/dominosim/commands.h"
@@ -40,6 +42,7 @@ struct ServerSetup {
   char dataLetter = 0;
   char logLetter = 0;
   std::string dataDir;
+  std::string installedDataDir;  // where the installer put it; names the start-menu shortcut
   std::string logSetting;  // TRANSLOG_Path as notes.ini holds it
   std::string notesIni;
   Logging logging = Logging::Archive;
@@ -88,9 +91,10 @@ ServerSetup PlanServer(const InitPlan& plan, int n) {
   server.dataLetter = static_cast<char>('E' + 2 * (n - 1));
   server.logLetter = static_cast<char>('F' + 2 * (n - 1));
   server.logging = plan.logging.size() == 1 ? plan.logging[0] : plan.logging[n - 1];
+  server.installedDataDir = plan.servers == 1 ? "C:\\Lotus\\Domino\\Data"
+                                              : "C:\\Lotus\\Domino\\Data" + std::to_string(n);
   if (plan.fresh) {
-    server.dataDir = plan.servers == 1 ? "C:\\Lotus\\Domino\\Data"
-                                       : "C:\\Lotus\\Domino\\Data" + std::to_string(n);
+    server.dataDir = server.installedDataDir;
     server.logSetting = "logdir";
   } else {
     server.dataDir = std::string(1, server.dataLetter) + ":\\Lotus\\Domino\\Data";
@@ -229,6 +233,25 @@ void CreateDatabases(const InitPlan& plan, const ServerSetup& server,
   runtime.TermRuntime();
 }
 
+// The installer's start-menu shortcut of a partitioned server:
+// "Domino(" + the data path it installed, without drive and backslashes,
+// + ").lnk" under Lotus Applications, starting the server on its
+// notes.ini. A machine made configured keeps the names of its installation
+// paths, as a real one does after its directories were moved.
+void CreateServerShortcut(const ServerSetup& server) {
+  const std::string folder = platform::JoinPath(platform::AllUsersProgramsFolder(), "Lotus Applications");
+  MakeFolder(folder);
+  std::string name = server.installedDataDir.substr(2);
+  name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
+  platform::ShellLink link;
+  link.target = platform::JoinPath(kProgramDir, "nserver.exe");
+  link.arguments = "=" + server.notesIni;
+  link.workingDirectory = kProgramDir;
+  link.description = "Lotus Domino Server (partition " + std::to_string(server.number) + ")";
+  const std::string path = platform::JoinPath(folder, "Domino(" + name + ").lnk");
+  Require(platform::SaveShellLink(path, link) == 0, "write the shortcut " + path);
+}
+
 }  // namespace
 
 int InitCommand(const std::vector<std::string>& words) {
@@ -250,6 +273,9 @@ int InitCommand(const std::vector<std::string>& words) {
     WriteNotesIni(server);
   }
   for (const ServerSetup& server : servers) CreateDatabases(plan, server, servers);
+  if (plan.servers > 1) {
+    for (const ServerSetup& server : servers) CreateServerShortcut(server);
+  }
   std::printf("Created machine %s with %d server(s) in %s\n", plan.computer.c_str(), plan.servers,
               root.c_str());
   return 0;
