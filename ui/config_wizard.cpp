@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include "ui/config_pages.h"
+#include "ui/runs.h"
+#include "ui/status_dialog.h"
 #include "ui/wizard_style.h"
 
 namespace omb::ui {
@@ -47,6 +49,17 @@ bool ShowPlanCheck(Prompts& prompts, QWidget* owner, const config::PlanCheck& ch
                  FromPlatformIcon(message.icon));
   }
   return check.accepted;
+}
+
+void RunConfigWizard(ConsoleModel& model, ConsoleServices& services, QWidget* owner) {
+  if (!ShowPlanCheck(services.prompts, nullptr, config::CheckDominoNotRunning())) return;
+  ConfigWizard wizard(model, services, owner);
+  if (wizard.exec() != QDialog::Accepted) return;
+  // The run gets its own copy of the plan; the wizard and its plan end here.
+  StatusDialog dialog(StatusKind::Configurator, ConfigureRun(wizard.plan(), model.runServices()),
+                      services, nullptr);
+  dialog.exec();
+  model.MarkServersStale();
 }
 
 }  // namespace omb::ui

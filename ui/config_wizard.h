@@ -34,6 +34,11 @@ class ConfigWizard : public QWizard {
   std::unique_ptr<config::ConfigurationPlan> plan_;
 };
 
+// The menu command and the Wizard tab's button: refuses while a Domino
+// server or Notes client runs; otherwise the wizard, and at Finish the
+// configuration run of its plan in the "Configurator Status" dialog.
+void RunConfigWizard(ConsoleModel& model, ConsoleServices& services, QWidget* owner);
+
 // Shows a plan check's boxes in turn (owner may be nullptr); true when the
 // step was accepted.
 bool ShowPlanCheck(Prompts& prompts, QWidget* owner, const config::PlanCheck& check);
