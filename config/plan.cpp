@@ -146,6 +146,14 @@ std::vector<PartitionRow> ConfigurationPlan::AvailablePartitions(PlanKind kind) 
   return rows;
 }
 
+std::vector<PlannedRow> ConfigurationPlan::PlannedRows(PlanKind kind) const {
+  std::vector<PlannedRow> rows;
+  for (const PlanEntry& entry : ListOf(kind)) {
+    rows.push_back({entry.server.serverName, DirectoryOf(entry.server, kind), entry.driveLetter});
+  }
+  return rows;
+}
+
 const PartitionInfo* ConfigurationPlan::FindServer(const std::string& serverName) const {
   for (const PartitionInfo& server : machine_.servers) {
     if (server.serverName == serverName) return &server;

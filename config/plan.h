@@ -50,6 +50,13 @@ struct PartitionRow {
   std::string canConfigure;  // "Yes" or "No"
 };
 
+// One row of a page's list of planned entries.
+struct PlannedRow {
+  std::string serverName;
+  std::string from;  // the directory as it is now
+  char to = 0;       // the target drive letter
+};
+
 // What the plan rules need to know of the machine.
 struct PlanMachine {
   std::vector<PartitionInfo> servers;  // as discovery found them
@@ -78,6 +85,8 @@ class ConfigurationPlan {
   std::vector<char> VldChoices() const;
   // Partitions without an entry of that kind yet, in partition order.
   std::vector<PartitionRow> AvailablePartitions(PlanKind kind) const;
+  // The entries of a page, in the order they were assigned.
+  std::vector<PlannedRow> PlannedRows(PlanKind kind) const;
 
   // Assigns a drive to a server's directory. An empty name means that no
   // partition is selected, drive 0 that no VLD is selected.

@@ -234,7 +234,7 @@ class Copier {
 
   // The copy must have the source's size and bytes as the source has them
   // now; a source that changed while it was copied fails the copy too.
-  static int Verify(int source, int target, std::string& reason) {
+  int Verify(int source, int target, std::string& reason) {
     struct stat sourceInfo {}, targetInfo {};
     if (::fstat(source, &sourceInfo) != 0 || ::fstat(target, &targetInfo) != 0) return errno;
     if (sourceInfo.st_size != targetInfo.st_size) {
@@ -242,7 +242,8 @@ class Copier {
                std::to_string(sourceInfo.st_size) + ".\r\n";
       return EIO;
     }
-    std::vector<char> a(kCompareChunk), b(kCompareChunk);
+    std::vector<char>& a = sourceBuffer_;
+    std::vector<char>& b = targetBuffer_;
     // Read to the end rather than to the size: a source that grew, or one
     // whose size says nothing of its contents, must fail too.
     for (off_t offset = 0;;) {
@@ -283,6 +284,10 @@ class Copier {
   CopyFailure& failure_;
   std::map<std::string, Folder> folders_;  // by upper-case relative path
   std::set<dev_t> devices_;
+  // Reused by every comparison: a fresh megabyte per file would cost more
+  // than the copy of a small file.
+  std::vector<char> sourceBuffer_ = std::vector<char>(kCompareChunk);
+  std::vector<char> targetBuffer_ = std::vector<char>(kCompareChunk);
 };
 
 }  // namespace

@@ -45,6 +45,7 @@ constexpr MessageEntry kMessages[] = {
     {5, "Access is denied.\r\n"},
     {6, "The handle is invalid.\r\n"},
     {8, "Not enough storage is available to process this command.\r\n"},
+    {13, "The data is invalid.\r\n"},
     {14, "Not enough storage is available to complete this operation.\r\n"},
     {15, "The system cannot find the drive specified.\r\n"},
     {17, "The system cannot move the file to a different disk drive.\r\n"},

@@ -1,5 +1,7 @@
 #include "tests/config/config_machine.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
 
 #include "core/progress.h"
@@ -30,9 +32,22 @@ void SetRegistry(const std::string& key, const std::string& name, const std::str
 
 void ConfigMachineTest::SetUp() {
   MachineTest::SetUp();
+  FreshMachine("");
+}
+
+void ConfigMachineTest::FreshMachine(const std::string& name) {
+  const fs::path root = name.empty() ? root_ : root_ / name;
+  fs::create_directories(root / "drives" / "C");
+  platform::SetMachineRoot(root);
+  ::setenv("OMB_MACHINE", root.c_str(), 1);
   ClearProgressText();
   reports::EnsureReportFolder();
-  std::filesystem::create_directories(Host("C:\\Windows"));
+  fs::create_directories(Host("C:\\Windows"));
+  fakes_ = std::make_unique<FakeServices>();
+  observer_ = std::make_unique<RecordingObserver>();
+  servers_.clear();
+  documents_.clear();
+  progress_.clear();
 }
 
 const std::map<std::string, std::string>& ConfigMachineTest::DataFiles() {
@@ -56,8 +71,8 @@ const std::map<std::string, std::string>& ConfigMachineTest::LogFiles() {
 void ConfigMachineTest::Build(Layout layout, int servers) {
   layout_ = layout;
   const bool partitioned = layout == Layout::Partitioned || layout == Layout::Partitioned6;
-  fakes_.notes.AddDatabase("names.nsf", false, false);
-  fakes_.notes.AddView("names.nsf", "($Servers)", "ServerName");
+  fakes_->notes.AddDatabase("names.nsf", false, false);
+  fakes_->notes.AddView("names.nsf", "($Servers)", "ServerName");
   if (layout == Layout::Single6 || layout == Layout::Partitioned6) SetRegistry(kDominoKey, "Version", "6.5");
   for (int n = 1; n <= servers; ++n) {
     PartitionInfo server;
@@ -82,8 +97,8 @@ void ConfigMachineTest::Build(Layout layout, int servers) {
     WriteHostFile(Host(server.notesIniPath), "[Notes]\r\nDirectory=" + server.dataPath +
                                                  "\r\nTRANSLOG_Path=" + server.logPath + "\r\nTRANSLOG_Style=1\r\n");
     const std::string canonical = "CN=Mail" + std::to_string(n) + "/OU=Sales/O=Acme";
-    fakes_.notes.SetServerNameFor(server.notesIniPath, canonical);
-    documents_.push_back(fakes_.notes.AddNote(
+    fakes_->notes.SetServerNameFor(server.notesIniPath, canonical);
+    documents_.push_back(fakes_->notes.AddNote(
         "names.nsf", {{"Form", "Server"}, {"ServerName", canonical}, {"TRANSLOG_Path", server.logPath}}));
     if (partitioned) {
       const std::string link = config::ServerShortcutPath(server.dataPath);
@@ -107,8 +122,8 @@ config::MigrationEntry ConfigMachineTest::Entry(int index, int kind) const {
 }
 
 config::ConfigureJob ConfigMachineTest::EmptyJob() {
-  config::ConfigureJob job(fakes_.services());
-  job.statusDialog = &observer_;
+  config::ConfigureJob job(fakes_->services());
+  job.statusDialog = observer_.get();
   job.vaultinfoPath = "V:\\vaultinfo";
   return job;
 }
@@ -151,7 +166,7 @@ std::string ConfigMachineTest::IniValue(const std::string& file, const std::stri
 }
 
 std::string ConfigMachineTest::ServerDocumentLogPath(int index) const {
-  return fakes_.notes.NoteItem("names.nsf", documents_.at(static_cast<size_t>(index)), "TRANSLOG_Path").value_or("");
+  return fakes_->notes.NoteItem("names.nsf", documents_.at(static_cast<size_t>(index)), "TRANSLOG_Path").value_or("");
 }
 
 std::string ConfigMachineTest::ShortcutArguments(int index) const {

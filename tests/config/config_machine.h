@@ -5,6 +5,7 @@
 // runtime; and the plan that moves them onto virtual disks X: (data) and
 // Y: (logs).
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ enum class Layout {
 class ConfigMachineTest : public MachineTest {
  protected:
   void SetUp() override;
+  // Starts over on a new, empty machine root below this test's own.
+  void FreshMachine(const std::string& name);
   // Builds the machine with `servers` servers (1 for the single layouts).
   void Build(Layout layout, int servers);
 
@@ -53,8 +56,8 @@ class ConfigMachineTest : public MachineTest {
   Layout layout_ = Layout::Partitioned;
   std::vector<PartitionInfo> servers_;
   std::vector<notes::NoteId> documents_;
-  FakeServices fakes_;
-  RecordingObserver observer_;
+  std::unique_ptr<FakeServices> fakes_;
+  std::unique_ptr<RecordingObserver> observer_;
   std::string progress_;  // the text of the last run
 };
 

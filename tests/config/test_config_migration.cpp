@@ -90,25 +90,25 @@ TEST_F(MigrationTest, SuccessfulRunSaysWhatItDidInOrderAndReportsIt) {
   }
   EXPECT_FALSE(Has(Text(), "ERROR: "));
   EXPECT_EQ(Report(), Text());
-  ASSERT_EQ(fakes_.messages.shown.size(), 1u);
-  EXPECT_EQ(fakes_.messages.shown[0].caption, "Restore Wizard");
-  EXPECT_EQ(fakes_.messages.shown[0].text,
+  ASSERT_EQ(fakes_->messages.shown.size(), 1u);
+  EXPECT_EQ(fakes_->messages.shown[0].caption, "Restore Wizard");
+  EXPECT_EQ(fakes_->messages.shown[0].text,
             "MIGRATION COMPLETE! QUIT Ombrel for Lotus Domino and restart\r\nall Domino servers on this computer.\r\n");
-  EXPECT_EQ(observer_.finished, std::vector<bool>{true});
-  EXPECT_EQ(observer_.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(observer_->finished, std::vector<bool>{true});
+  EXPECT_EQ(observer_->busyChanges, (std::vector<bool>{true, false}));
 }
 
 TEST_F(MigrationTest, ProgressBarCountsTheFilesOfEachCopy) {
   Build(Layout::Partitioned, 1);
   config::ConfigureJob job = FullJob();
   ASSERT_EQ(Run(job), 0);
-  ASSERT_EQ(observer_.ranges.size(), 2u);
-  EXPECT_EQ(observer_.ranges[0].high, static_cast<int>(LogFiles().size()));
-  EXPECT_EQ(observer_.ranges[1].high, static_cast<int>(DataFiles().size()) + 1);  // and notes.ini
-  EXPECT_EQ(observer_.ranges[1].low, 0);
-  EXPECT_EQ(observer_.ranges[1].step, 1);
-  EXPECT_EQ(observer_.steps, static_cast<int>(LogFiles().size() + DataFiles().size()) + 1);
-  EXPECT_EQ(observer_.positions, (std::vector<int>{0, 0}));
+  ASSERT_EQ(observer_->ranges.size(), 2u);
+  EXPECT_EQ(observer_->ranges[0].high, static_cast<int>(LogFiles().size()));
+  EXPECT_EQ(observer_->ranges[1].high, static_cast<int>(DataFiles().size()) + 1);  // and notes.ini
+  EXPECT_EQ(observer_->ranges[1].low, 0);
+  EXPECT_EQ(observer_->ranges[1].step, 1);
+  EXPECT_EQ(observer_->steps, static_cast<int>(LogFiles().size() + DataFiles().size()) + 1);
+  EXPECT_EQ(observer_->positions, (std::vector<int>{0, 0}));
 }
 
 TEST_F(MigrationTest, ExistingDestinationIsUsedAndSameNamedFilesOverwritten) {
@@ -135,7 +135,7 @@ TEST_F(MigrationTest, EmptySourceGivesAnEmptyDestination) {
   job.logEntries.push_back(Entry(0, kKindLog));
   ASSERT_EQ(Run(job), 0) << Text();
   EXPECT_TRUE(platform::IsDirectory("Y:\\Lotus\\Domino\\Log1"));
-  EXPECT_EQ(observer_.ranges.at(0).high, 0);
+  EXPECT_EQ(observer_->ranges.at(0).high, 0);
 }
 
 TEST_F(MigrationTest, MissingSourceDirectoryEndsTheRun) {
@@ -147,7 +147,7 @@ TEST_F(MigrationTest, MissingSourceDirectoryEndsTheRun) {
                           "ERROR: Could not complete copy.\r\nERROR: Configure LOG FAILED.\r\n"))
       << Text();
   EXPECT_EQ(Report(), Text());
-  EXPECT_EQ(observer_.finished, std::vector<bool>{false});
+  EXPECT_EQ(observer_->finished, std::vector<bool>{false});
   EXPECT_EQ(OmbIni("CONFIGWIZ"), "");
 }
 
@@ -162,7 +162,7 @@ TEST_F(MigrationTest, SecondLogServerFailingStopsBeforeAnyDataDirectory) {
   EXPECT_FALSE(Has(Text(), "STARTING CONFIGURATION OF DATA DIRECTORIES"));
   EXPECT_FALSE(platform::PathExists("X:\\Lotus"));
   EXPECT_EQ(RegistryDataPath(0), servers_[0].dataPath);
-  EXPECT_TRUE(fakes_.messages.shown.empty());
+  EXPECT_TRUE(fakes_->messages.shown.empty());
 }
 
 TEST_F(MigrationTest, DestinationThatCannotBeCreatedFailsTheEntry) {
@@ -286,12 +286,12 @@ TEST_F(MigrationTest, MissingShortcutWarnsAndAsksForAManualChange) {
   job.dataEntries.push_back(Entry(0, kKindData));
   ASSERT_EQ(Run(job), 0);
   EXPECT_TRUE(Has(Text(), "WARNING: Could not modify shortcut.\r\nUpdated Domino notes.ini with new directory value.\r\n"));
-  ASSERT_EQ(fakes_.messages.shown.size(), 2u);
-  EXPECT_EQ(fakes_.messages.shown[0].caption, "Configurator Wizard");
-  EXPECT_EQ(fakes_.messages.shown[0].text,
+  ASSERT_EQ(fakes_->messages.shown.size(), 2u);
+  EXPECT_EQ(fakes_->messages.shown[0].caption, "Configurator Wizard");
+  EXPECT_EQ(fakes_->messages.shown[0].text,
             "Could not modify the shortcut for Mail1/Sales/Acme.  You will need to modify it manually. "
             "Check the configurator report\r\n");
-  EXPECT_EQ(fakes_.messages.shown[1].caption, "Restore Wizard");
+  EXPECT_EQ(fakes_->messages.shown[1].caption, "Restore Wizard");
   // The settings themselves were updated, so the old notes.ini is retired.
   EXPECT_TRUE(platform::IsFile(servers_[0].notesIniPath + ".old"));
 }

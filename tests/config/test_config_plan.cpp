@@ -124,6 +124,12 @@ TEST_F(PlanTest, PartitionRowsShowPathStyleAndWhetherTheyCanBeConfigured) {
 
   // An assigned partition leaves its page's list only, and comes back.
   ASSERT_TRUE(plan.Assign(PlanKind::Data, kMail2, 'E').accepted);
+  ASSERT_TRUE(plan.Assign(PlanKind::Log, kMail2, 'F').accepted);
+  ASSERT_EQ(plan.PlannedRows(PlanKind::Log).size(), 1u);
+  EXPECT_EQ(plan.PlannedRows(PlanKind::Log)[0].from, "D:\\logs2");
+  EXPECT_EQ(plan.PlannedRows(PlanKind::Data)[0].from, "C:\\Lotus\\Domino\\Data2");
+  EXPECT_EQ(plan.PlannedRows(PlanKind::Data)[0].to, 'E');
+  ASSERT_TRUE(plan.Unassign(PlanKind::Log, kMail2).accepted);
   EXPECT_EQ(plan.AvailablePartitions(PlanKind::Data).size(), 2u);
   EXPECT_EQ(plan.AvailablePartitions(PlanKind::Log).size(), 3u);
   ASSERT_TRUE(plan.Unassign(PlanKind::Data, kMail2).accepted);
