@@ -110,12 +110,9 @@ void ConfigAssignPage::FillPartitions() {
 
 void ConfigAssignPage::FillEntries() {
   entries_->clear();
-  const config::ConfigurationPlan& plan = wizard_.plan();
-  const auto& list = kind_ == config::PlanKind::Data ? plan.dataEntries() : plan.logEntries();
-  for (const config::PlanEntry& entry : list) {
-    const std::string& from = kind_ == config::PlanKind::Data ? entry.server.dataPath : entry.server.logPath;
-    entries_->addTopLevelItem(new QTreeWidgetItem(
-        {Text(entry.server.serverName), Text(from), QString(QChar::fromLatin1(entry.driveLetter))}));
+  for (const config::PlannedRow& row : wizard_.plan().PlannedRows(kind_)) {
+    entries_->addTopLevelItem(
+        new QTreeWidgetItem({Text(row.serverName), Text(row.from), QString(QChar::fromLatin1(row.to))}));
   }
 }
 
