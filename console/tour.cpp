@@ -1,13 +1,16 @@
 // omb-console-tour: opens the console on the machine of OMB_MACHINE, walks
 // through every tab, wizard page and dialog as a user would, and saves a
 // screenshot of each (taken from the screen, so it shows what the display
-// shows) into the folder given as its argument. scripts/screenshots.sh
-// runs it under Xvfb on a demo machine.
+// shows) into the folder given as its argument. With "configuration" after
+// the folder it walks the configuration wizard instead and runs its plan,
+// for a freshly installed machine. scripts/screenshots.sh runs it under
+// Xvfb on demo machines.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,6 +20,7 @@
 #include <QTreeWidget>
 #include <QWizard>
 #include <cstdio>
+#include <string>
 
 #include "operations/operations.h"
 #include "platform/messagebox.h"
@@ -25,6 +29,8 @@
 #include "ui/about_dialog.h"
 #include "ui/backup_view.h"
 #include "ui/backup_wizard.h"
+#include "ui/config_pages.h"
+#include "ui/config_wizard.h"
 #include "ui/connect_dialog.h"
 #include "ui/console_application.h"
 #include "ui/control_ids.h"
@@ -60,6 +66,19 @@ void Shoot(QWidget& widget, const QString& name) {
   }
   std::printf("%s\n", qPrintable(file));
 }
+
+// The tour's message boxes go to standard error, so that no box waits for
+// a click that never comes.
+class TourPrompts : public ui::Prompts {
+ public:
+  void Show(QWidget*, const QString& text, const QString& caption, ui::Icon) override {
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+  }
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& caption, ui::Icon icon) override {
+    Show(owner, text, caption, icon);
+    return true;
+  }
+};
 
 template <typename T>
 T* Find(QWidget* parent, int id) {
@@ -138,6 +157,42 @@ void RestoreWizardPages(ui::ConsoleModel& model, ui::ConsoleServices& services) 
   });
 }
 
+// Picks the partition row and the drive on an assignment page and assigns.
+void AssignDrive(QWidget* page, const QString& server, const QString& drive) {
+  auto* assign = static_cast<ui::ConfigAssignPage*>(page);
+  const auto rows = assign->partitions()->findItems(server, Qt::MatchExactly);
+  const auto drives = assign->disks()->findItems(drive, Qt::MatchExactly);
+  if (rows.isEmpty() || drives.isEmpty()) return;
+  rows.front()->setSelected(true);
+  drives.front()->setSelected(true);
+  Find<QPushButton>(page, ui::ctl::kAssign)->click();
+}
+
+// The configuration wizard on a freshly installed machine with two
+// partitions: the first one's data and logs onto virtual disks of their
+// own (the second stays in the lists, as it would before its turn), and
+// then the run of that plan in the Configurator Status dialog.
+void ConfigurationTour(ui::ConsoleModel& model, ui::ConsoleServices& services) {
+  ui::ConfigWizard wizard(model, services, nullptr);
+  WalkWizard(wizard, QStringLiteral("config-wizard"), [&](int id) {
+    QWidget* page = wizard.currentPage();
+    if (id == ui::ConfigWizard::kData) {
+      AssignDrive(page, QStringLiteral("Mail1/Sales/Acme"), QStringLiteral("E:"));
+    } else if (id == ui::ConfigWizard::kLogs) {
+      AssignDrive(page, QStringLiteral("Mail1/Sales/Acme"), QStringLiteral("F:"));
+    } else if (id == ui::ConfigWizard::kVaultinfo) {
+      Find<QLineEdit>(page, ui::ctl::kVaultinfoPath)->setText(QStringLiteral("V:\\vaultinfo\\"));
+    }
+  });
+  ui::StatusDialog dialog(ui::StatusKind::Configurator, ui::ConfigureRun(wizard.plan(), model.runServices()),
+                          services, nullptr);
+  dialog.show();
+  Shoot(dialog, QStringLiteral("status-configurator-start"));
+  Find<QPushButton>(&dialog, ui::ctl::kStartNow)->click();
+  while (!dialog.finished()) QTest::qWait(50);
+  Shoot(dialog, QStringLiteral("status-configurator-done"));
+}
+
 void Dialogs(ui::MainWindow& window, ui::ConsoleModel& model, ui::ConsoleServices& services) {
   {
     ui::ConnectDialog dialog({"domsrv02", "mailhub.acme.example"}, &window);
@@ -196,29 +251,37 @@ void RestoreStatus(ui::ConsoleModel& model, ui::ConsoleServices& services) {
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: omb-console-tour <folder for the screenshots>\n");
+  const bool configuration = argc == 3 && std::string(argv[2]) == "configuration";
+  if (argc < 2 || (argc == 3 && !configuration) || argc > 3) {
+    std::fprintf(stderr, "usage: omb-console-tour <folder for the screenshots> [configuration]\n");
     return 2;
   }
   folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   ui::QtConsoleServices qtServices;
-  ui::WindowThreadPresenter presenter(qtServices.services().prompts);
+  TourPrompts prompts;
+  ui::ConsoleServices services{prompts, qtServices.services().printers, qtServices.services().folders,
+                               qtServices.services().opener, qtServices.services().clock};
+  ui::WindowThreadPresenter presenter(prompts);
   platform::SetMessageBoxPresenter(&presenter);
   reports::EnsureReportFolder();
   ops::LocalOperations local;
-  ui::ConsoleApplication console(local, qtServices.services());
+  ui::ConsoleApplication console(local, services);
   ui::MainWindow& window = console.CreateWindow();
   window.move(0, 0);
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   ui::ConsoleModel& model = console.model();
 
-  BackupStatus(model, qtServices.services());
+  if (configuration) {
+    ConfigurationTour(model, services);
+    return failures == 0 ? 0 : 1;
+  }
+  BackupStatus(model, services);
   Tabs(window);
-  BackupWizardPages(model, qtServices.services());
-  RestoreWizardPages(model, qtServices.services());
-  Dialogs(window, model, qtServices.services());
-  RestoreStatus(model, qtServices.services());
+  BackupWizardPages(model, services);
+  RestoreWizardPages(model, services);
+  Dialogs(window, model, services);
+  RestoreStatus(model, services);
   return failures == 0 ? 0 : 1;
 }

@@ -2,7 +2,8 @@
 # Screenshots of the console for docs/images/: builds the console, makes a
 # demo machine with two Domino servers, snapshots and reports, starts an X
 # server of its own (Xvfb) and has omb-console-tour open every tab, wizard
-# page and dialog on it and save what the screen shows.
+# page and dialog on it and save what the screen shows; the configuration
+# wizard walks a freshly installed machine of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # OMB_SHOTS_BUILD names a build folder that already holds the programs.
@@ -20,9 +21,15 @@ export OMB_CLOSE_DELAY=0
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$OMB_MACHINE"
+  rm -rf "$OMB_MACHINE" "${fresh:-}"
 }
 trap cleanup EXIT
+
+# The configuration wizard first, on a machine as installed before any
+# configuration, in a root of its own.
+fresh="$(mktemp -d /tmp/omb-shots-fresh-XXXXXX)"
+rmdir "$fresh"
+OMB_MACHINE="$fresh" $sim init --servers 2 --fresh --computer DOMSRV01 >/dev/null
 
 # Two servers, documents, two backups a second apart and a restore: the
 # tabs then show servers, snapshots and reports of every kind.
@@ -50,5 +57,6 @@ export DISPLAY=":$display"
 unset QT_QPA_PLATFORM
 
 mkdir -p "$out"
+OMB_MACHINE="$fresh" $bin/console/omb-console-tour "$out" configuration
 $bin/console/omb-console-tour "$out"
 echo "screenshots in $out"

@@ -39,6 +39,11 @@ constexpr int kJobName = 141;
 constexpr int kConfiguratorStatus = 119;
 constexpr int kBackupStatus = 121;
 constexpr int kRestoreStatus = 127;
+constexpr int kConfigWelcome = 107;
+constexpr int kConfigData = 128;
+constexpr int kConfigLogs = 129;
+constexpr int kConfigVaultinfo = 112;
+constexpr int kConfigCompletion = 110;
 }  // namespace dlg
 
 namespace ctl {
@@ -79,6 +84,15 @@ constexpr int kNotPointInTime = 1031;
 constexpr int kPointInTime = 1006;
 constexpr int kPointInTimeText = 1016;
 constexpr int kRestoreSummary = 1050;
+// Configuration wizard pages.
+constexpr int kAssign = 1000;
+constexpr int kPartitionList = 1001;
+constexpr int kPlanList = 1002;
+constexpr int kReConfig = 1008;
+constexpr int kVldList = 1018;
+constexpr int kVaultinfoPath = 1016;
+constexpr int kVaultinfoBrowse = 1042;
+constexpr int kConfigSummary = 1036;
 // Backup tab.
 constexpr int kDeleteExcessBox = 4;
 constexpr int kStartBackup = 11;

@@ -49,7 +49,9 @@ void MainWindow::BuildTabs() {
   tabs_->setObjectName(QStringLiteral("tabControl"));
   auto* wizard = new WizardView(tabs_);
   connect(wizard, &WizardView::configRequested, this, &MainWindow::RunConfigurator);
-  wizard->configButton()->setEnabled(command(cmd::kConfigurator)->isEnabled());
+  connect(command(cmd::kConfigurator), &QAction::changed, wizard, [this, wizard] {
+    wizard->configButton()->setEnabled(command(cmd::kConfigurator)->isEnabled());
+  });
   connect(wizard, &WizardView::backupRequested, this, &MainWindow::RunBackupWizard);
   connect(wizard, &WizardView::restoreRequested, this, &MainWindow::RunRestoreWizard);
   reports_ = new ReportsView(model_, services_, tabs_);
@@ -116,6 +118,10 @@ void MainWindow::UpdateTitle() {
 
 void MainWindow::ConnectionChanged() {
   UpdateTitle();
+  // The configuration moves this computer's directories; the service of
+  // another machine offers no configuration, so the wizard waits until the
+  // console works on this computer again.
+  command(cmd::kConfigurator)->setEnabled(!model_.connected());
   model_.MarkServersStale();
   GreyReportCommands();
   if (currentTab_ >= 0) view(currentTab_)->Refresh();

@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "ui/about_dialog.h"
 #include "ui/backup_wizard.h"
+#include "ui/config_wizard.h"
 #include "ui/connect_dialog.h"
 #include "ui/control_ids.h"
 #include "ui/help_window.h"
@@ -60,9 +61,8 @@ void MainWindow::RunBackupWizard() {
 }
 
 void MainWindow::RunConfigurator() {
-  // The configuration wizard needs the configuration engine's plan rules;
-  // until this build has them the command stays grey.
   if (!command(cmd::kConfigurator)->isEnabled()) return;
+  RunConfigWizard(model_, services_, this);
 }
 
 void MainWindow::RunRestoreWizard() { ui::RunRestoreWizard(model_, services_, this); }

@@ -80,8 +80,6 @@ void MainWindow::BuildCommands() {
 
   QAction* configurator = AddCommand(cmd::kConfigurator, tr("Configurator"),
                                      tr("Move data and log directories onto virtual disks"));
-  // Grey until this build carries the configuration engine's plan rules.
-  configurator->setEnabled(false);
   connect(configurator, &QAction::triggered, this, &MainWindow::RunConfigurator);
   connect(AddCommand(cmd::kBackupWizard, tr("Ombrel Backup"), tr("Back up Domino servers")),
           &QAction::triggered, this, &MainWindow::RunBackupWizard);

@@ -35,4 +35,13 @@ StatusDialog::Run RestoreRun(ops::Operations& operations, const RunServices& ser
   };
 }
 
+StatusDialog::Run ConfigureRun(const config::ConfigurationPlan& plan, const RunServices& services) {
+  auto job = std::make_shared<config::ConfigureJob>(config::MakeConfigureJob(plan, services));
+  return [job](ProgressObserver& observer) {
+    job->progress.window = &observer;
+    job->statusDialog = &observer;
+    return config::RunConfiguration(*job) == 0;
+  };
+}
+
 }  // namespace omb::ui

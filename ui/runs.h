@@ -1,8 +1,10 @@
 #pragma once
 // The runs that the status dialogs start on their worker threads: a backup
-// or a restore through the current machine's Operations. Each function
+// or a restore through the current machine's Operations, and the
+// configuration of this computer. Each function
 // copies what its run needs, so the run owns its request while it works
 // and the views may change meanwhile.
+#include "config/plan.h"
 #include "domino/server_info.h"
 #include "operations/operations.h"
 #include "ui/status_dialog.h"
@@ -22,5 +24,8 @@ StatusDialog::Run BackupRun(ops::Operations& operations, const RunServices& serv
 StatusDialog::Run RestoreRun(ops::Operations& operations, const RunServices& services,
                              const PartitionInfo& server, const SnapshotEntry& snapshot,
                              bool pointInTime);
+
+// The configuration run of a wizard's plan, on this computer.
+StatusDialog::Run ConfigureRun(const config::ConfigurationPlan& plan, const RunServices& services);
 
 }  // namespace omb::ui

@@ -1,6 +1,8 @@
 // The console as a program: omb without arguments starts omb-console, one
 // console per machine, a command line meanwhile is not refused; and omb's
-// command line needs neither the console program nor any Qt library.
+// command line and ombsvc need neither the console program nor any Qt
+// library.
+#include "remote/remote_client.h"
 #include "tests/ui/ui_fixture.h"
 // Xlib's macros come after every Qt header.
 #include <X11/Xatom.h>
@@ -207,11 +209,22 @@ TEST_F(ConsoleProgramTest, OmbStartsTheConsoleWhichStaysSingleAndLetsACommandLin
   EXPECT_EQ(Wait(console, std::chrono::seconds(20)), 0);
 }
 
-TEST_F(ConsoleProgramTest, OmbLinksNoQtLibrary) {
-  std::string libraries = Output("ldd '" + Program("omb") + "'");
-  ASSERT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
-  EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
-  EXPECT_NE(Output("ldd '" + Program("omb-console") + "'").find("libQt6Widgets"), std::string::npos);
+// Neither the command line nor the remote service needs a Qt library,
+// directly (the program's own NEEDED entries) or through another library
+// (everything the loader would map).
+TEST_F(ConsoleProgramTest, OmbAndOmbsvcLinkNoQtLibrary) {
+  const std::string programs[] = {Program("omb"),
+                                  test::BuiltProgram("tools/ombsvc/ombsvc").string()};
+  for (const std::string& program : programs) {
+    std::string needed = Output("readelf -d '" + program + "'");
+    ASSERT_NE(needed.find("(NEEDED)"), std::string::npos) << program << ": " << needed;
+    EXPECT_EQ(needed.find("Qt"), std::string::npos) << program << ": " << needed;
+    std::string libraries = Output("ldd '" + program + "'");
+    ASSERT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("Qt"), std::string::npos) << program << ": " << libraries;
+  }
+  EXPECT_NE(Output("readelf -d '" + Program("omb-console") + "'").find("libQt6Widgets"),
+            std::string::npos);
 }
 
 TEST_F(ConsoleProgramTest, CommandLineRunsWithoutTheConsoleProgramBesideIt) {
@@ -227,14 +240,14 @@ TEST_F(ConsoleProgramTest, CommandLineRunsWithoutTheConsoleProgramBesideIt) {
   EXPECT_NE(console.err.find("the management console is not available"), std::string::npos);
 }
 
-// Every Qt library of the machine is hidden in a mount namespace of the
-// test's own: the console program can no longer load, the command line
-// still backs up.
-TEST_F(ConsoleProgramTest, CommandLineRunsWhereNoQtLibraryCanBeLoaded) {
-  if (::geteuid() != 0 || Output("unshare -m true 2>&1 && echo ok").find("ok") == std::string::npos) {
-    GTEST_SKIP() << "needs a mount namespace";
-  }
-  Sim({"init"});
+bool MountNamespaces() {
+  return ::geteuid() == 0 &&
+         Output("unshare -m true 2>&1 && echo ok").find("ok") != std::string::npos;
+}
+
+// Shell commands that hide every Qt library of the machine (each followed
+// by "&& "), for a mount namespace of the caller's own.
+std::string HideQtLibraries() {
   std::string hide;
   for (const auto& entry : fs::directory_iterator("/usr/lib/x86_64-linux-gnu")) {
     std::string name = entry.path().filename().string();
@@ -242,6 +255,16 @@ TEST_F(ConsoleProgramTest, CommandLineRunsWhereNoQtLibraryCanBeLoaded) {
       hide += "mount --bind /dev/null '" + entry.path().string() + "' && ";
     }
   }
+  return hide;
+}
+
+// Every Qt library of the machine is hidden in a mount namespace of the
+// test's own: the console program can no longer load, the command line
+// still backs up.
+TEST_F(ConsoleProgramTest, CommandLineRunsWhereNoQtLibraryCanBeLoaded) {
+  if (!MountNamespaces()) GTEST_SKIP() << "needs a mount namespace";
+  Sim({"init"});
+  std::string hide = HideQtLibraries();
   ASSERT_FALSE(hide.empty());
   std::string env = "OMB_MACHINE='" + root_.string() + "' OMB_CLOSE_DELAY=0 TZ=UTC ";
   std::string script = hide + env + "'" + Program("omb") + "' --backup=1 >/dev/null 2>&1; echo backup=\\$?; " +
@@ -250,6 +273,40 @@ TEST_F(ConsoleProgramTest, CommandLineRunsWhereNoQtLibraryCanBeLoaded) {
   std::string result = Output("unshare -m sh -c \"" + script + "\"");
   EXPECT_NE(result.find("backup=0"), std::string::npos) << result;
   EXPECT_NE(result.find("console=127"), std::string::npos) << result;
+}
+
+// ombsvc started in such a namespace listens and answers a client here
+// with this machine's servers.
+TEST_F(ConsoleProgramTest, OmbsvcServesWhereNoQtLibraryCanBeLoaded) {
+  if (!MountNamespaces()) GTEST_SKIP() << "needs a mount namespace";
+  Sim({"init", "--servers", "2"});
+  std::string hide = HideQtLibraries();
+  ASSERT_FALSE(hide.empty());
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  std::string script = hide + "exec '" + test::BuiltProgram("tools/ombsvc/ombsvc").string() +
+                       "' --listen 127.0.0.1:0";
+  pid_t service = ::fork();
+  if (service == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    if (!::getenv("OMB_UI_CHILD_STDERR")) ::dup2(::open("/dev/null", O_WRONLY), 2);
+    ::setenv("OMB_MACHINE", root_.c_str(), 1);
+    ::execlp("unshare", "unshare", "-m", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string line;
+  char c = 0;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
+  ::close(out[0]);
+  ASSERT_EQ(line.rfind("listening on 127.0.0.1:", 0), 0u) << line;
+  remote::RemoteClient client(remote::ParseMachineName(line.substr(13)));
+  ServerList servers;
+  EXPECT_EQ(client.ListRemoteServers(servers), 0);
+  EXPECT_EQ(servers.servers.size(), 2u);
+  ::kill(service, SIGTERM);
+  EXPECT_EQ(Wait(service, std::chrono::seconds(30)), 0);
 }
 
 }  // namespace

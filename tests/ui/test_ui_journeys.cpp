@@ -1,77 +1,104 @@
 // Journeys through the console against real machines made by dominosim:
-// a backup from the wizard to its report, a restore from the Restore tab
+// the configuration wizard on a freshly installed machine to its end, a
+// backup from the wizard to its report, a restore from the Restore tab
 // that gives every document back, and the Reports tab showing, printing
 // and deleting what those runs left.
 #include <QAction>
-#include <QDialog>
+#include <QListWidget>
 #include <QPlainTextEdit>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeWidget>
-#include <QWizard>
+#include <sstream>
 
+#include "domino/locks.h"
 #include "reports/reports.h"
-#include "tests/ui/ui_fixture.h"
-#include "ui/backup_wizard.h"
-#include "ui/control_ids.h"
-#include "ui/main_window.h"
+#include "tests/ui/journey_fixture.h"
+#include "ui/config_pages.h"
+#include "ui/config_wizard.h"
 #include "ui/reports_view.h"
-#include "ui/restore_view.h"
-#include "ui/server_tree.h"
-#include "ui/status_dialog.h"
 
 namespace omb {
 namespace {
 
-namespace ctl = ui::ctl;
+using test::JourneyTest;
 
-class JourneyTest : public test::UiTest {
+// Picks a row of a list view and a drive of the disk list, then "<=>".
+void AssignOnPage(QWizardPage* page, const std::string& server, const std::string& drive) {
+  auto* assign = static_cast<ui::ConfigAssignPage*>(page);
+  assign->partitions()->findItems(QString::fromStdString(server), Qt::MatchExactly).front()->setSelected(true);
+  assign->disks()->findItems(QString::fromStdString(drive), Qt::MatchExactly).front()->setSelected(true);
+  QTest::mouseClick(page->findChild<QPushButton*>(ui::ControlName(ui::ctl::kAssign)), Qt::LeftButton);
+}
+
+class ConfigurationJourney : public JourneyTest {
  protected:
-  std::string Checksum(int server) {
-    test::RunResult result =
-        test::RunProgram(test::BuiltProgram("tools/dominosim/dominosim"),
-                         {"checksum", "--server", std::to_string(server)}, root_);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    return result.out;
-  }
-  // Start Now, wait for the end, remember the text, Close.
-  std::function<void(QWidget*)> RunStatusDialog(std::string& shown, bool& ok) {
-    return [&shown, &ok](QWidget* widget) {
-      auto* dialog = static_cast<ui::StatusDialog*>(widget);
-      QTest::mouseClick(dialog->findChild<QPushButton*>(ui::ControlName(ctl::kStartNow)),
-                        Qt::LeftButton);
-      ASSERT_TRUE(test::WaitFor([&] { return dialog->finished(); }, 120000));
-      shown = dialog->shownText().toStdString();
-      ok = dialog->succeeded();
-      QTest::mouseClick(dialog->findChild<QPushButton*>(ui::ControlName(ctl::kClose)),
-                        Qt::LeftButton);
-    };
-  }
-  std::vector<std::string> ReportNames(int category) {
-    std::vector<std::string> names;
-    Console().model().reports().Refresh(category);
-    return Console().model().reports().ReportNames(category);
-  }
-  void BackupWithTheWizard(std::string& shown, bool& ok) {
-    auto wizardSteps = [&](QWidget* widget) {
-      auto* wizard = static_cast<ui::BackupWizard*>(widget);
-      auto next = [&] { QTest::mouseClick(wizard->button(QWizard::NextButton), Qt::LeftButton); };
-      next();
-      auto* tree = wizard->currentPage()->findChild<ui::ServerTree*>(ui::ControlName(ctl::kServerTree));
-      tree->partitionItem(1)->setCheckState(0, Qt::Checked);
-      next();
-      wizard->currentPage()->findChild<QRadioButton*>(ui::ControlName(ctl::kDeleteNo))->click();
-      next();
-      next();
-      ASSERT_EQ(wizard->currentId(), ui::BackupWizard::kCompletion);
-      QTest::mouseClick(wizard->button(QWizard::FinishButton), Qt::LeftButton);
-    };
-    WithModals({{"backupWizard", wizardSteps},
-                {ui::DialogName(ui::dlg::kBackupStatus), RunStatusDialog(shown, ok)}},
-               [&] { Window().command(ui::cmd::kBackupWizard)->trigger(); });
+  // The checksums of a server's databases but names.nsf, whose server
+  // documents the configuration repoints to the new log directories.
+  std::string Documents(int server) {
+    std::istringstream lines(Checksum(server));
+    std::string line, kept;
+    while (std::getline(lines, line)) {
+      if (line.rfind("names.nsf ", 0) != 0) kept += line + "\n";
+    }
+    return kept;
   }
 };
+
+TEST_F(ConfigurationJourney, ConfigurationWizardMovesAFreshMachineOntoItsVirtualDisks) {
+  Sim({"init", "--servers", "2", "--fresh"});
+  Sim({"write", "--server", "1", "--db", "mail/user1.nsf", "--docs", "200"});
+  const std::string before1 = Documents(1), before2 = Documents(2);
+  ASSERT_FALSE(local_.ConfigurationDone());
+  Window().show();
+  auto wizardSteps = [&](QWidget* widget) {
+    auto* wizard = static_cast<ui::ConfigWizard*>(widget);
+    auto next = [&] { QTest::mouseClick(wizard->button(QWizard::NextButton), Qt::LeftButton); };
+    next();
+    AssignOnPage(wizard->currentPage(), "Mail1/Sales/Acme", "E:");
+    AssignOnPage(wizard->currentPage(), "Mail2/Sales/Acme", "G:");
+    next();
+    AssignOnPage(wizard->currentPage(), "Mail1/Sales/Acme", "F:");
+    AssignOnPage(wizard->currentPage(), "Mail2/Sales/Acme", "H:");
+    next();
+    wizard->currentPage()->findChild<QLineEdit*>(ui::ControlName(ui::ctl::kVaultinfoPath))
+        ->setText(QStringLiteral("V:\\vaultinfo\\"));
+    next();
+    ASSERT_EQ(wizard->currentId(), ui::ConfigWizard::kCompletion);
+    QTest::mouseClick(wizard->button(QWizard::FinishButton), Qt::LeftButton);
+  };
+  std::string shown;
+  bool ok = false;
+  WithModals({{"configWizard", wizardSteps},
+              {ui::DialogName(ui::dlg::kConfiguratorStatus), RunStatusDialog(shown, ok)}},
+             [&] { Window().command(ui::cmd::kConfigurator)->trigger(); });
+  EXPECT_TRUE(ok) << shown;
+  EXPECT_NE(shown.find("MIGRATION COMPLETE!"), std::string::npos) << shown;
+  EXPECT_NE(Captions().back().find("Restore Wizard"), std::string::npos);
+  // Both servers now live on their virtual disks with every document.
+  EXPECT_TRUE(local_.ConfigurationDone());
+  EXPECT_FALSE(Console().model().serversCurrent());
+  const ServerList& servers = Console().model().Servers();
+  ASSERT_EQ(servers.servers.size(), 2u);
+  EXPECT_EQ(servers.servers[0].dataPath, "E:\\Lotus\\Domino\\Data1");
+  EXPECT_EQ(servers.servers[1].dataPath, "G:\\Lotus\\Domino\\Data2");
+  EXPECT_EQ(Documents(1), before1);
+  EXPECT_EQ(Documents(2), before2);
+  std::vector<std::string> configures = ReportNames(reports::kConfigure);
+  ASSERT_EQ(configures.size(), 1u);
+  EXPECT_NE(Console().model().reports().GetReportText(reports::kConfigure, configures[0])
+                .find("MIGRATION COMPLETE!"),
+            std::string::npos);
+}
+
+TEST_F(JourneyTest, ConfigurationWizardDoesNotOpenWhileDominoRuns) {
+  Sim({"init", "--fresh"});
+  SetDominoRunningCheck([] { return true; });
+  Window().command(ui::cmd::kConfigurator)->trigger();
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].caption, "Configuration Wizard Error");
+  EXPECT_EQ(prompts_.boxes[0].text,
+            "Notes/Domino is running. Please shutdown it down before running the configuration");
+  EXPECT_EQ(prompts_.boxes[0].owner, nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
 
 TEST_F(JourneyTest, BackupWizardNowRunsTheBackupAndLeavesItsReport) {
   Sim({"init", "--servers", "2"});
@@ -103,23 +130,10 @@ TEST_F(JourneyTest, RestoreFromTheRestoreTabGivesBackEveryDocument) {
   Sim({"damage", "--server", "1", "--db", "mail/user1.nsf"});
   ASSERT_NE(Checksum(1), before);
 
-  ui::MainWindow& window = Window();
-  window.show();
-  window.command(ui::cmd::kViewRestore)->trigger();
-  auto* tab = static_cast<ui::RestoreView*>(window.view(ui::MainWindow::kRestoreTab));
-  QTreeWidgetItem* snapshot = tab->tree()->snapshotItem(1, 0);
-  ASSERT_NE(snapshot, nullptr);
-  // A double-click, as the view sees it: the press, then the second click.
-  QPoint at = tab->tree()->visualItemRect(snapshot).center();
-  QTest::mouseClick(tab->tree()->viewport(), Qt::LeftButton, {}, at);
-  QTest::mouseDClick(tab->tree()->viewport(), Qt::LeftButton, {}, at);
-  ASSERT_FALSE(tab->findChild<QLineEdit*>(ui::ControlName(ctl::kChosenSnapshot))->text().isEmpty());
+  Window().show();
   std::string shown;
   bool ok = false;
-  WithModal(ui::DialogName(ui::dlg::kRestoreStatus), RunStatusDialog(shown, ok), [&] {
-    QTest::mouseClick(tab->findChild<QPushButton*>(ui::ControlName(ctl::kStartRestore)),
-                      Qt::LeftButton);
-  });
+  RestoreFromTheRestoreTab(shown, ok);
   EXPECT_TRUE(ok) << shown;
   EXPECT_NE(shown.find("SNAPSHOT RESTORE AND RECOVERY COMPLETE."), std::string::npos) << shown;
   EXPECT_EQ(Checksum(1), before);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -300,6 +301,24 @@ TEST_F(MainWindowTest, CancelInTheConnectDialogChangesNothing) {
             [&] { Window().command(cmd::kConnect)->trigger(); });
   EXPECT_EQ(OfferedHosts(), (std::vector<std::string>{"h1"}));
   EXPECT_EQ(Console().model().host(), "h1");
+}
+
+// The configuration moves this computer's directories: it is offered only
+// while the console works on this computer.
+TEST_F(MainWindowTest, ConfiguratorIsGreyWhileConnectedToAnotherMachine) {
+  QAction* configurator = Window().command(cmd::kConfigurator);
+  auto* configButton = Window().view(MainWindow::kWizardTab)->findChild<QPushButton*>("wizardConfig");
+  ASSERT_NE(configButton, nullptr);
+  EXPECT_TRUE(configurator->isEnabled());
+  EXPECT_TRUE(configButton->isEnabled());
+  ConnectTo("h1");
+  EXPECT_FALSE(configurator->isEnabled());
+  EXPECT_FALSE(configButton->isEnabled());
+  ConnectTo("down1");
+  EXPECT_FALSE(configurator->isEnabled());
+  ConnectTo("localhost");
+  EXPECT_TRUE(configurator->isEnabled());
+  EXPECT_TRUE(configButton->isEnabled());
 }
 
 }  // namespace

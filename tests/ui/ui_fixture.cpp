@@ -91,7 +91,7 @@ ui::ConsoleApplication& UiTest::Console() {
     // As at every start: the report folder and its category folders exist.
     reports::EnsureReportFolder();
     console_ = std::make_unique<ui::ConsoleApplication>(local_, services_, StartupSteps{},
-                                                        connector_);
+                                                        connector_, runs_);
   }
   return *console_;
 }

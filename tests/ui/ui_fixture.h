@@ -16,6 +16,7 @@
 #include "tests/support/machine_fixture.h"
 #include "ui/console_application.h"
 #include "ui/console_services.h"
+#include "ui/prompts.h"
 
 namespace omb::test {
 
@@ -103,7 +104,12 @@ class UiTest : public MachineTest {
   FakeOpener opener_;
   FixedClock clock_;
   ui::ConsoleServices services_{prompts_, printers_, folders_, opener_, clock_};
-  ops::LocalOperations local_;
+  // The runs' boxes reach the recorded prompts on the window thread, as the
+  // console's reach its message boxes.
+  ui::WindowThreadPresenter runPresenter_{prompts_};
+  RunServices runs_{DefaultRunServices().notes, DefaultRunServices().storage,
+                    DefaultRunServices().clock, runPresenter_};
+  ops::LocalOperations local_{runs_};
   RemoteConnector connector_;  // set before Console() to reach other hosts
   std::unique_ptr<ui::ConsoleApplication> console_;
 };
