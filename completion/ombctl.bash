@@ -53,6 +53,8 @@ _ombctl() {
         reports) options+=" --category" ;;
         report) options+=" --category" ;;
         status) options+=" --warn --crit --min-free" ;;
+        configure) options="--data --log --vaultinfo --help" ;;
+        schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;
         version) options="--help" ;;
     esac
 

@@ -23,7 +23,8 @@ class OmbctlCompletion : public OmbctlMachineTest {
 };
 
 TEST_F(OmbctlCompletion, SubcommandsOptionsAndValues) {
-  EXPECT_EQ(Complete("ombctl s"), "servers snapshots status\n");
+  EXPECT_EQ(Complete("ombctl s"), "servers snapshots status schedule\n");
+  EXPECT_EQ(Complete("ombctl schedule --ex"), "--export-systemd --export-cron\n");
   EXPECT_EQ(Complete("ombctl --v"), "--version\n");
   EXPECT_EQ(Complete("ombctl snapshots --p"), "--partition\n");
   EXPECT_EQ(Complete("ombctl status --m"), "--min-free\n");
