@@ -131,14 +131,19 @@ class VirtualDisplay {
       ::_exit(127);
     }
     ::close(fds[1]);
-    char number[16] = {};
-    ssize_t n;
-    do {  // the test program's own signal handlers may interrupt the wait
-      n = ::read(fds[0], number, sizeof number - 1);
-    } while (n < 0 && errno == EINTR);
+    // The server writes the number and then a newline in a second write:
+    // closing the pipe before the newline arrives kills it with EPIPE.
+    std::string number;
+    char c = 0;
+    while (number.size() < 16) {
+      ssize_t n = ::read(fds[0], &c, 1);
+      if (n < 0 && errno == EINTR) continue;  // the test program's own signal handlers
+      if (n <= 0 || c == '\n') break;
+      number += c;
+    }
     ::close(fds[0]);
     name_.clear();
-    if (n > 0) name_ = ":" + std::string(number, static_cast<size_t>(n) - (number[n - 1] == '\n'));
+    if (c == '\n' && !number.empty()) name_ = ":" + number;
     // The server says its number once it listens; connecting may still
     // need a moment on a busy machine.
     auto deadline = Clock::now() + std::chrono::seconds(20);
