@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -213,6 +214,49 @@ uint64_t FileTimeToLocalFileTime(uint64_t utcFileTime) {
   int64_t offsetSeconds = static_cast<int64_t>(::timegm(&local)) - utcSeconds;
   int64_t ticks = static_cast<int64_t>(utcFileTime) + offsetSeconds * kTicksPerSecond;
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+}
+
+std::optional<uint64_t> ParseLocalTimeText(std::string_view text) {
+  // Exactly 19 characters: digits, with '-', ' ' or 'T' and ':' in place.
+  constexpr std::string_view kShape = "dddd-dd-dd?dd:dd:dd";
+  if (text.size() != kShape.size()) return std::nullopt;
+  for (size_t i = 0; i < kShape.size(); ++i) {
+    const char c = text[i];
+    const bool ok = kShape[i] == 'd' ? (c >= '0' && c <= '9') : kShape[i] == '?' ? (c == ' ' || c == 'T') : c == kShape[i];
+    if (!ok) return std::nullopt;
+  }
+  auto number = [text](size_t at, size_t length) {
+    int value = 0;
+    for (size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  struct tm local {};
+  local.tm_year = number(0, 4) - 1900;
+  local.tm_mon = number(5, 2) - 1;
+  local.tm_mday = number(8, 2);
+  local.tm_hour = number(11, 2);
+  local.tm_min = number(14, 2);
+  local.tm_sec = number(17, 2);
+  local.tm_isdst = -1;
+  const struct tm wanted = local;
+  ::tzset();
+  const time_t seconds = ::mktime(&local);
+  // mktime moves fields that are out of range or in a skipped hour; a time
+  // it had to move is not one the local clock shows.
+  if (seconds == static_cast<time_t>(-1) || local.tm_year != wanted.tm_year || local.tm_mon != wanted.tm_mon ||
+      local.tm_mday != wanted.tm_mday || local.tm_hour != wanted.tm_hour || local.tm_min != wanted.tm_min ||
+      local.tm_sec != wanted.tm_sec || seconds < 0) {
+    return std::nullopt;
+  }
+  return static_cast<uint64_t>(static_cast<int64_t>(seconds) * kTicksPerSecond + kUnixEpochAsFileTime);
+}
+
+std::string LocalTimeText(uint64_t fileTime) {
+  const SystemTime local = FileTimeToSystemTime(FileTimeToLocalFileTime(fileTime));
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.year, local.month, local.day,
+                local.hour, local.minute, local.second);
+  return text;
 }
 
 SystemTime LocalNow() { return FileTimeToSystemTime(FileTimeToLocalFileTime(NowFileTime())); }

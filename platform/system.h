@@ -1,7 +1,9 @@
 #pragma once
 // Machine facts and small system services of the simulated Windows machine.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace omb::platform {
 
@@ -32,6 +34,13 @@ SystemTime FileTimeToSystemTime(uint64_t fileTime);      // no zone conversion
 uint64_t SystemTimeToFileTime(const SystemTime& time);   // no zone conversion
 uint64_t FileTimeToLocalFileTime(uint64_t utcFileTime);  // follows TZ
 SystemTime LocalNow();
+
+// A local time (TZ) written "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DDTHH:MM:SS",
+// as a UTC FILETIME at the start of that second; nullopt for any other text
+// and for a time the local clock never shows (Feb 30, a skipped DST hour).
+std::optional<uint64_t> ParseLocalTimeText(std::string_view text);
+// A UTC FILETIME as local time (TZ), "YYYY-MM-DD HH:MM:SS".
+std::string LocalTimeText(uint64_t fileTime);
 
 // The pause at the end of a command-line run: 20 seconds, or the number of
 // seconds in OMB_CLOSE_DELAY.

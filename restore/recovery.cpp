@@ -1,11 +1,12 @@
-// Point-in-time and up-to-the-minute recovery of the restored databases,
-// the Notes recovery call and its archived-log callback.
+// Point-in-time, up-to-the-minute and to-a-time recovery of the restored
+// databases, the Notes recovery call and its archived-log callback.
 #include <algorithm>
 #include <array>
 
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
 #include "vault/hint_files.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr uint32_t kRecoverFlags = 1;
 constexpr notes::Status kNoExtentSupplied = 0xFFFF;
+constexpr uint64_t kTicksPerSecond = 10'000'000;
 
 bool IsLogDatabase(const platform::PathParts& parts) { return platform::EqualsNoCase(parts.fileName, "log"); }
 
@@ -57,7 +59,11 @@ notes::Status RollForward(RestoreJob& job, std::vector<std::string> list, Shortf
   const size_t count = list.size();
   size_t retries = 0;
   notes::Status dropped = 0;  // the first failure that cost a logged database its roll-forward
-  Say(job, "\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n");
+  if (job.recoverUntil) {
+    Say(job, "\r\nBeginning Domino " + RecoveryToTimeText(*job.recoverUntil) + ".\r\n");
+  } else {
+    Say(job, "\r\nBeginning Domino UP TO THE MINUTE recovery.\r\n");
+  }
   const auto leftUnrecovered = [&](notes::Status status) {
     const std::string why = "was not recovered (" + notes::StatusTextOf(job.services.notes, status) + ")";
     for (const std::string& name : list) shortfalls.Add(name, why);
@@ -160,7 +166,10 @@ notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
   {
     CRedirectStdout capture;
     capture.SetSink(&job.progress);
-    status = job.services.notes.Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
+    notes::NotesApi& api = job.services.notes;
+    status = job.recoverUntil
+                 ? api.RecoverUntil(nameBuffer, callback, kRecoverFlags, *job.recoverUntil, failingIndex)
+                 : api.Recover(nameBuffer, callback, kRecoverFlags, failingIndex);
   }
   if (status == notes::kLogFilesNotFound) {
     Say(job, "\r\nRECOVERY FAILED: All log files could not be found.\r\n");
@@ -169,6 +178,42 @@ notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
     Say(job, "ERROR: " + notes::StatusTextOf(job.services.notes, status) + "\r\n");
   }
   return status;
+}
+
+RecoveryRange ValidRecoveryRange(uint64_t snapshotCreated, uint64_t newestLogRecord) {
+  RecoveryRange range;
+  range.from = snapshotCreated - snapshotCreated % kTicksPerSecond;
+  const uint64_t last = std::max(newestLogRecord, snapshotCreated);
+  range.to = last - last % kTicksPerSecond + (kTicksPerSecond - 1);
+  return range;
+}
+
+std::string RecoveryToTimeText(uint64_t fileTime) { return "recovery to " + platform::LocalTimeText(fileTime); }
+
+int CheckRecoveryTime(RestoreJob& job, std::string& errorText) {
+  if (!job.recoverUntil) return 0;
+  if (job.pointInTime != 0) {
+    return Fail(job, errorText,
+                "ERROR: A restore is either POINT IN TIME or a recovery to a chosen time, not both.\r\n"
+                "Restore aborted.\r\n");
+  }
+  uint64_t newest = 0;
+  const notes::Status status = job.services.notes.LastLogRecordTime(newest);
+  if (status != 0) {
+    return Fail(job, errorText,
+                "ERROR: The time of the newest transaction log record could not be read (" +
+                    notes::StatusTextOf(job.services.notes, status) +
+                    ").\r\nA recovery to a chosen time is not possible. Restore aborted.\r\n");
+  }
+  const RecoveryRange range = ValidRecoveryRange(job.snapshot.component.creationTime, newest);
+  const uint64_t until = *job.recoverUntil;
+  if (until >= range.from && until <= range.to) return 0;
+  const std::string side = until < range.from ? "before the snapshot was taken" : "after the newest log record";
+  return Fail(job, errorText,
+              "ERROR: The recovery time " + platform::LocalTimeText(until) + " is " + side +
+                  ".\r\nSnapshot " + job.snapshot.name + " can be recovered to a time from " +
+                  platform::LocalTimeText(range.from) + " to " + platform::LocalTimeText(range.to) +
+                  ".\r\nRestore aborted.\r\n");
 }
 
 notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent, const std::string& requestedPath) {

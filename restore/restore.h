@@ -39,6 +39,9 @@ struct RestoreJob {
   uint8_t reserved1 = 1;            // carried unchanged; never read here
   uint8_t reserved2 = 0;
   uint32_t reservedValue = 0;
+  // Set: the roll-forward stops at this time (a UTC FILETIME, inclusive)
+  // instead of going up to the minute; pointInTime must then be 0.
+  std::optional<uint64_t> recoverUntil;
   RunServices services = DefaultRunServices();  // everything the run reaches outside itself
 };
 
@@ -117,6 +120,24 @@ notes::Status RunNotesRecovery(RestoreJob& job, std::string_view nameBuffer,
 // context is the RestoreJob of the recovery (nullptr supplies nothing).
 notes::Status ArchivedLogCallback(void* context, uint32_t firstExtent,
                                   const std::string& requestedPath);
+
+// The times a restore of a snapshot can recover to, as UTC FILETIMEs: from
+// the start of the second in which the snapshot was made to the end of the
+// second of the newest log record, and never ending before it starts (a
+// log with no newer record still reaches the snapshot's own second).
+struct RecoveryRange {
+  uint64_t from = 0;
+  uint64_t to = 0;
+};
+RecoveryRange ValidRecoveryRange(uint64_t snapshotCreated, uint64_t newestLogRecord);
+
+// For a job with a recovery time: refuses, naming the valid range, a time
+// outside it or a job that also asks for POINT IN TIME; the runtime must be
+// started. 0, or -1 with the message appended to errorText.
+int CheckRecoveryTime(RestoreJob& job, std::string& errorText);
+
+// "recovery to <local time>": how the messages of a run name its mode.
+std::string RecoveryToTimeText(uint64_t fileTime);
 
 // Deletes the extents that PrepareUpToMinuteLogs copied. Always 0.
 int RemoveCopiedLogs(RestoreJob& job, const std::vector<std::string>& copiedLogs);

@@ -68,6 +68,15 @@ int Recover(RestoreJob& job, std::string& errorText,
     }
     return 0;
   }
+  if (job.recoverUntil) {
+    const std::string mode = RecoveryToTimeText(*job.recoverUntil);
+    Say(job, "\r\nPerforming Domino " + mode +
+                 ".\r\nTransactions written up to that time will be applied (please wait...)\r\n");
+    const notes::Status status = RecoverDatabases(job, databases, std::nullopt, disabled, &shortfalls);
+    RemoveCopiedLogs(job, copiedLogs);
+    if (status == 0) return 0;
+    return Fail(job, errorText, "ERROR: Domino " + mode + " failed. Restored snapshot is POINT IN TIME\r\n");
+  }
   Say(job,
       "\r\nPerforming UP TO THE MINUTE Domino recovery.\r\n"
       "All transactions will be applied (please wait...)\r\n");
@@ -85,6 +94,9 @@ int Recover(RestoreJob& job, std::string& errorText,
 int RestoreServer(RestoreJob& job, std::string& errorText) {
   Say(job, "Start time is: " + FormatTimestamp(job.services.clock) + "\r\n" + "Restoring snapshot: " +
                job.snapshot.name + "\r\n");
+  // A recovery time outside what the snapshot and the log can reach is
+  // refused before the volume is touched.
+  if (CheckRecoveryTime(job, errorText) != 0) return -1;
   std::string changeInfoDirectory;
   if (FindChangeInfoDirectory(job, errorText, changeInfoDirectory) != 0) return -1;
 

@@ -7,6 +7,7 @@
 #include "domino/incomplete.h"
 #include "domino/locks.h"
 #include "domino/notes_runtime.h"
+#include "platform/system.h"
 #include "reports/reports.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
@@ -28,8 +29,9 @@ constexpr const char* kRuntimeFailed =
 
 // Event insertion strings every restore entry starts with.
 std::vector<std::string> EventStrings(const RestoreJob& job) {
-  return {job.pointInTime != 0 ? "POINT IN TIME" : "UP TO THE MINUTE", job.snapshot.name,
-          job.server.serverName};
+  std::string mode = job.pointInTime != 0 ? "POINT IN TIME" : "UP TO THE MINUTE";
+  if (job.recoverUntil) mode = "RECOVERY TO " + platform::LocalTimeText(*job.recoverUntil);
+  return {mode, job.snapshot.name, job.server.serverName};
 }
 
 // Hands the run's progress text to the report saver, which shows a report

@@ -10,6 +10,7 @@
 #include "domino/vaultinfo.h"
 #include "platform/ini.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 #include "tests/restore/restore_fixture.h"
 #include "tests/support/recording_observer.h"
 
@@ -474,6 +475,128 @@ TEST_F(RunRestoreTest, ReportThatCannotBeSavedGoesToTheRunsMessages) {
   EXPECT_EQ(messages_.shown[0].caption, "Unable to save Restore report.");
   EXPECT_NE(messages_.shown[0].text.find("Failed to read registry value name ReportFolder"), std::string::npos);
   EXPECT_TRUE(RunLockFree());
+}
+
+// ---- recovery to a chosen time ------------------------------------------
+
+constexpr uint64_t kSecond = 10'000'000;
+
+class RecoverUntilTest : public RunRestoreTest {
+ protected:
+  // The snapshot was made at 09:05:00.5; the newest log record is from
+  // 10:40:30.25 (TZ is UTC in the tests).
+  restore::RestoreJob UntilJob(uint64_t until) {
+    SetUpServer();
+    restore::RestoreJob job = MakeJob(false);
+    job.snapshot.component.creationTime = created_;
+    notes_.SetLastLogRecordTime(newest_);
+    job.recoverUntil = until;
+    return job;
+  }
+  const uint64_t created_ = platform::SystemTimeToFileTime({2003, 4, 0, 7, 9, 5, 0, 500});
+  const uint64_t newest_ = platform::SystemTimeToFileTime({2003, 4, 0, 7, 10, 40, 30, 250});
+};
+
+TEST_F(RecoverUntilTest, RecoversToTheTimeWithItsOwnTexts) {
+  const uint64_t until = platform::SystemTimeToFileTime({2003, 4, 0, 7, 10, 0, 0, 0});
+  restore::RestoreJob job = UntilJob(until);
+  notes_.ScriptRecover({0, 0, {}, ""});
+
+  Outcome outcome = Run(job);
+
+  ASSERT_EQ(outcome.result, 0) << outcome.text;
+  ASSERT_EQ(notes_.recoverCalls().size(), 1u);
+  EXPECT_EQ(notes_.recoverCalls()[0].untilTime, until);
+  EXPECT_NE(Where(outcome.text, "\r\nPerforming Domino recovery to 2003-04-07 10:00:00.\r\n"
+                                "Transactions written up to that time will be applied (please wait...)\r\n"),
+            std::string::npos)
+      << outcome.text;
+  EXPECT_NE(Where(outcome.text, "Beginning Domino recovery to 2003-04-07 10:00:00.\r\n"), std::string::npos);
+  EXPECT_EQ(Where(outcome.text, "Performing UP TO THE MINUTE"), std::string::npos);
+  EXPECT_NE(Where(outcome.text, "Copying log file : S0000003.TXN\r\n"), std::string::npos);
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000003.TXN"));
+  ExpectEvent(outcome, kEventRestoreDone, Strings("RECOVERY TO 2003-04-07 10:00:00"));
+}
+
+TEST_F(RecoverUntilTest, TheEdgesOfTheRangeAreSecondsAndBothBelongToIt) {
+  for (uint64_t until : {created_ - created_ % kSecond, newest_ - newest_ % kSecond + kSecond - 1}) {
+    restore::RestoreJob job = UntilJob(until);
+    notes_.ScriptRecover({0, 0, {}, ""});
+    std::string errorText;
+    EXPECT_EQ(restore::CheckRecoveryTime(job, errorText), 0) << errorText;
+  }
+  // A log with nothing newer than the snapshot reaches the snapshot's second.
+  const restore::RecoveryRange range = restore::ValidRecoveryRange(created_, created_ - 100 * kSecond);
+  EXPECT_EQ(range.from, created_ - created_ % kSecond);
+  EXPECT_EQ(range.to, range.from + kSecond - 1);
+}
+
+struct Refusal {
+  const char* name;
+  int64_t offsetFromCreation;  // in 100 ns units; added to the creation time
+  bool pointInTime;
+  const char* message;
+};
+
+class RecoverUntilRefusalTest : public RecoverUntilTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RecoverUntilRefusalTest, IsRefusedBeforeTheVolumeIsTouched) {
+  const Refusal& refusal = GetParam();
+  restore::RestoreJob job =
+      UntilJob(static_cast<uint64_t>(static_cast<int64_t>(created_) + refusal.offsetFromCreation));
+  job.pointInTime = refusal.pointInTime ? 1 : 0;
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_EQ(CountOf(outcome.text, refusal.message), 2) << outcome.text;  // when it happens and at the end
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+  EXPECT_EQ(Where(outcome.text, "Determining necessary logs"), std::string::npos);
+  EXPECT_FALSE(WindowsFileExists("L:\\logdir\\S0000003.TXN"));
+  EXPECT_TRUE(notes_.recoverCalls().empty());
+  EXPECT_TRUE(RunLockFree());
+}
+
+constexpr const char* kRange = "can be recovered to a time from 2003-04-07 09:05:00 to 2003-04-07 10:40:30.\r\n"
+                               "Restore aborted.\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Times, RecoverUntilRefusalTest,
+    ::testing::Values(
+        Refusal{"SecondBeforeTheSnapshot", -static_cast<int64_t>(kSecond), false,
+                "ERROR: The recovery time 2003-04-07 09:04:59 is before the snapshot was taken.\r\n"},
+        Refusal{"JustAfterTheNewestRecord", static_cast<int64_t>(5731 * kSecond), false, kRange},
+        Refusal{"TogetherWithPointInTime", static_cast<int64_t>(kSecond), true,
+                "ERROR: A restore is either POINT IN TIME or a recovery to a chosen time, not both.\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecoverUntilTest, UnreadableLogTimeIsRefusedBeforeTheVolumeIsTouched) {
+  restore::RestoreJob job = UntilJob(created_ + kSecond);
+  notes_.SetLastLogRecordTime(0, notes::kLoggingDisabled);
+  Outcome outcome = Run(job);
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_NE(Where(outcome.text, "A recovery to a chosen time is not possible. Restore aborted.\r\n"),
+            std::string::npos);
+  EXPECT_EQ(storage_.CountCalls(FakeStorage::Method::RestoreSnapShot), 0);
+}
+
+TEST_F(RecoverUntilTest, DatabaseThatCannotBeBroughtToTheTimeFailsTheRun) {
+  restore::RestoreJob job = UntilJob(created_ + kSecond);
+  // a.nsf holds changes after the time; the rest recovers on the retry.
+  notes_.ScriptRecover({notes::kPastRecoveryTime, 1, {}, ""});
+  notes_.ScriptRecover({0, 0, {}, ""});
+
+  Outcome outcome = Run(job);
+
+  EXPECT_EQ(outcome.result, -1);
+  ASSERT_EQ(notes_.recoverCalls().size(), 2u);
+  EXPECT_EQ(notes_.recoverCalls()[1].untilTime, created_ + kSecond);
+  EXPECT_NE(Where(outcome.text, "ERROR: Database D:\\Lotus\\Domino\\Data\\mail\\a.nsf was removed from the "
+                                "recovery list"),
+            std::string::npos)
+      << outcome.text;
+  EXPECT_NE(Where(outcome.text, "ERROR: Domino recovery to 2003-04-07 09:05:01 failed."), std::string::npos);
+  EXPECT_EQ(Where(outcome.text, "RECOVERY COMPLETE"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -526,6 +527,21 @@ notes::Status FakeNotes::ArchiveEnd() {
   return 0;
 }
 
+notes::Status FakeNotes::RecoverUntil(std::string_view nameBuffer, const notes::ArchivedLogCallback& callback,
+                                      uint32_t flags, uint64_t untilTime, uint32_t& failingIndex) {
+  {
+    std::lock_guard lock(mutex_);
+    nextUntil_ = untilTime;
+  }
+  return Recover(nameBuffer, callback, flags, failingIndex);
+}
+
+notes::Status FakeNotes::LastLogRecordTime(uint64_t& fileTime) {
+  std::lock_guard lock(mutex_);
+  fileTime = lastRecordTime_;
+  return lastRecordStatus_;
+}
+
 notes::Status FakeNotes::Recover(std::string_view nameBuffer, const notes::ArchivedLogCallback& callback,
                                  uint32_t flags, uint32_t& failingIndex) {
   RecoverStep step;
@@ -535,6 +551,7 @@ notes::Status FakeNotes::Recover(std::string_view nameBuffer, const notes::Archi
     if (notes::Status status = Enter(NotesMethod::Recover)) return status;
     RecoverCall call;
     call.flags = flags;
+    call.untilTime = std::exchange(nextUntil_, std::nullopt);
     size_t start = 0;
     while (start < nameBuffer.size() && nameBuffer[start] != '\0') {
       size_t end = nameBuffer.find('\0', start);

@@ -100,6 +100,7 @@ class FakeNotes : public notes::NotesApi {
   struct RecoverCall {
     std::vector<std::string> databases;
     uint32_t flags = 0;
+    std::optional<uint64_t> untilTime;  // set by RecoverUntil
     std::vector<notes::Status> callbackResults;
   };
 
@@ -134,6 +135,11 @@ class FakeNotes : public notes::NotesApi {
   void MarkExtentDamaged(const std::string& path);
 
   void ScriptRecover(const RecoverStep& step) { recoverScript_.push_back(step); }
+  // What LastLogRecordTime answers.
+  void SetLastLogRecordTime(uint64_t fileTime, notes::Status status = 0) {
+    lastRecordTime_ = fileTime;
+    lastRecordStatus_ = status;
+  }
 
   // Fails the nth (1-based, counted from construction) call of a method with
   // `status`; nth == 0 fails every call from now on.
@@ -203,6 +209,10 @@ class FakeNotes : public notes::NotesApi {
   notes::Status ArchiveEnd() override;
   notes::Status Recover(std::string_view nameBuffer, const notes::ArchivedLogCallback& callback,
                         uint32_t flags, uint32_t& failingIndex) override;
+  // Recover, with the time noted in the recorded call.
+  notes::Status RecoverUntil(std::string_view nameBuffer, const notes::ArchivedLogCallback& callback,
+                             uint32_t flags, uint64_t untilTime, uint32_t& failingIndex) override;
+  notes::Status LastLogRecordTime(uint64_t& fileTime) override;
 
   notes::Status FindDesignNote(notes::Handle db, const std::string& name, notes::NoteId& id) override;
   notes::Status OpenCollection(notes::Handle db, notes::NoteId view, notes::Handle& collection) override;
@@ -278,6 +288,9 @@ class FakeNotes : public notes::NotesApi {
 
   std::vector<RecoverStep> recoverScript_;
   size_t recoverNext_ = 0;
+  std::optional<uint64_t> nextUntil_;  // of the Recover call RecoverUntil makes
+  uint64_t lastRecordTime_ = 0;
+  notes::Status lastRecordStatus_ = 0;
   std::vector<RecoverCall> recoverCalls_;
 
   std::map<NotesMethod, int> calls_;
