@@ -43,7 +43,11 @@ _ombctl() {
         --warn | --crit)
             COMPREPLY=($(compgen -W "12h 24h 26h 48h 50h 2d 3d" -- "$cur"))
             return ;;
-        --min-free)
+        --min-free | --snapshot)
+            return ;;
+        --until)
+            # A local time; the current one is a starting point to edit.
+            COMPREPLY=("$(date '+%Y-%m-%dT%H:%M:%S')")
             return ;;
     esac
 
@@ -54,6 +58,7 @@ _ombctl() {
         report) options+=" --category" ;;
         status) options+=" --warn --crit --min-free" ;;
         configure) options="--data --log --vaultinfo --help" ;;
+        restore) options="--partition --snapshot --nr --until --host --help" ;;
         schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;
         version) options="--help" ;;
     esac

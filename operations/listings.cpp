@@ -10,6 +10,7 @@
 #include "domino/vaultinfo.h"
 #include "notes/status.h"
 #include "platform/files.h"
+#include "restore/restore.h"
 #include "vault/hint_files.h"
 #include "vault/log_archive.h"
 
@@ -53,6 +54,7 @@ class ServerLogs {
       uint32_t last = 0;
       backup::CurrentLogSeries(api, last, currentSeries_);
       lastExtent_ = last == 0 && !currentSeries_.empty() ? 1 : last;
+      newestRecordKnown_ = api.LastLogRecordTime(newestRecord_) == notes::kNoError;
     }
     ListActive(server.logPath);
     std::string vaultDirectory;
@@ -60,6 +62,8 @@ class ServerLogs {
   }
 
   uint32_t lastExtent() const { return lastExtent_; }
+  bool newestRecordKnown() const { return newestRecordKnown_; }
+  uint64_t newestRecord() const { return newestRecord_; }
   const std::string& currentSeries() const { return currentSeries_; }
 
   // The extent is in the active log folder, or archived in `series`.
@@ -88,6 +92,8 @@ class ServerLogs {
   }
 
   uint32_t lastExtent_ = 0;
+  bool newestRecordKnown_ = false;
+  uint64_t newestRecord_ = 0;
   std::string currentSeries_;
   std::set<uint32_t> active_;
   std::vector<std::string> archived_;
@@ -109,6 +115,11 @@ void FillLogs(const PartitionInfo& server, ServerLogs& logs, SnapshotDetails& de
     ++details.missingCount;
   }
   details.logsPresent = details.seriesCurrent && details.missingCount == 0 && details.lastLog != 0;
+  if (details.logsPresent && logs.newestRecordKnown()) {
+    const restore::RecoveryRange range = restore::ValidRecoveryRange(details.creationTime, logs.newestRecord());
+    details.recoverFrom = range.from;
+    details.recoverTo = range.to;
+  }
 }
 
 char DriveOf(const std::string& windowsPath) {

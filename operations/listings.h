@@ -39,6 +39,10 @@ struct SnapshotDetails {
   // Every needed extent is in the active log folder or archived in the
   // series: an up-to-the-minute restore can find its logs.
   bool logsPresent = false;
+  // When its logs are all there: the times a restore can recover it to
+  // (restore::ValidRecoveryRange), UTC FILETIMEs; both 0 otherwise.
+  uint64_t recoverFrom = 0;
+  uint64_t recoverTo = 0;
 };
 
 struct ServerStatus {

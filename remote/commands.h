@@ -25,6 +25,9 @@ enum Command : uint8_t {
   // them refuses them with status 0.
   kListSnapshots = 100,
   kMachineStatus = 101,
+  // The restore request of command 8 followed by the recovery time (a UTC
+  // FILETIME, low then high 32 bits): the restore recovers to that time.
+  kRestoreUntil = 102,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

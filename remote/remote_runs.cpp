@@ -151,10 +151,17 @@ int RemoteClient::RestoreSnapshot(restore::RestoreJob& job, ProgressObserver* ba
   WireChannel channel = Open();
   Emit(job.progress, "\r\nStarting restore of snapshot\r\n");
   Emit(job.progress, "Restoring snapshot. Please wait...\r\n");
-  SendCommand(channel, kRestore);
-  RequireStatus(channel, kRestore);
+  // A recovery to a time has a command of its own, so that a service that
+  // does not know it refuses it instead of restoring up to the minute.
+  const uint8_t command = job.recoverUntil ? kRestoreUntil : kRestore;
+  SendCommand(channel, command);
+  RequireStatus(channel, command);
   WireWriter out;
   PutRestoreRequest(out, job);
+  if (job.recoverUntil) {
+    out.Int32(static_cast<int32_t>(*job.recoverUntil & 0xFFFFFFFFu));
+    out.Int32(static_cast<int32_t>(*job.recoverUntil >> 32));
+  }
   channel.SendEncoded(out.bytes());
   const StreamEnd end = StreamProgress(channel, job.progress, bar, kRestoreAborted);
   if (end == StreamEnd::Lost) return -1;

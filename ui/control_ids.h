@@ -103,6 +103,8 @@ constexpr int kRestoreDetails = 11;
 constexpr int kChosenSnapshot = 2;
 constexpr int kPointInTimeBox = 4;
 constexpr int kStartRestore = 7;
+constexpr int kRecoverUntilBox = 13;
+constexpr int kRecoverUntilTime = 14;
 }  // namespace ctl
 
 }  // namespace omb::ui

@@ -9,7 +9,7 @@ namespace omb::ui {
 
 bool HandOverRestore(ConsoleModel& model, ConsoleServices& services, QWidget* owner,
                      const PartitionInfo& server, const SnapshotEntry& snapshot,
-                     bool pointInTime) {
+                     bool pointInTime, std::optional<uint64_t> recoverUntil) {
   if (model.operations().DominoRunning()) {
     services.prompts.Show(nullptr,
                           QObject::tr("Domino is running. It needs to be shutdown before the "
@@ -20,7 +20,8 @@ bool HandOverRestore(ConsoleModel& model, ConsoleServices& services, QWidget* ow
     return false;
   }
   StatusDialog dialog(StatusKind::Restore,
-                      RestoreRun(model.operations(), model.runServices(), server, snapshot, pointInTime), services,
+                      RestoreRun(model.operations(), model.runServices(), server, snapshot, pointInTime, recoverUntil),
+                      services,
                       owner);
   dialog.exec();
   return true;

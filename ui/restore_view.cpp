@@ -1,16 +1,37 @@
 #include "ui/restore_view.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/errors.h"
 #include "ui/control_ids.h"
 #include "ui/restore_handover.h"
 #include "ui/server_tree.h"
 
 namespace omb::ui {
+
+namespace {
+
+constexpr qint64 kUnixEpochAsFileTime = 116444736000000000LL;
+constexpr qint64 kTicksPerMillisecond = 10000;
+
+QDateTime FromFileTime(uint64_t fileTime) {
+  return QDateTime::fromMSecsSinceEpoch((static_cast<qint64>(fileTime) - kUnixEpochAsFileTime) / kTicksPerMillisecond)
+      .toLocalTime();
+}
+
+// The last tick of the second the field shows: every change made in that
+// second is recovered.
+uint64_t EndOfSecondAsFileTime(const QDateTime& time) {
+  const qint64 seconds = time.toSecsSinceEpoch();
+  return static_cast<uint64_t>((seconds + 1) * 1000 * kTicksPerMillisecond + kUnixEpochAsFileTime - 1);
+}
+
+}  // namespace
 
 RestoreView::RestoreView(ConsoleModel& model, ConsoleServices& services, QWidget* parent)
     : ConsoleView(parent), model_(model), services_(services) {
@@ -32,6 +53,12 @@ RestoreView::RestoreView(ConsoleModel& model, ConsoleServices& services, QWidget
   chosenLabel->setBuddy(chosen_);
   pointInTime_ = new QCheckBox(tr("&Point-in-Time Restore"), this);
   pointInTime_->setObjectName(ControlName(ctl::kPointInTimeBox));
+  recoverUntil_ = new QCheckBox(tr("&Recover up to a chosen time:"), this);
+  recoverUntil_->setObjectName(ControlName(ctl::kRecoverUntilBox));
+  untilTime_ = new QDateTimeEdit(this);
+  untilTime_->setObjectName(ControlName(ctl::kRecoverUntilTime));
+  untilTime_->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  untilTime_->setEnabled(false);
   auto* start = new QPushButton(tr("&Start Restore..."), this);
   start->setObjectName(ControlName(ctl::kStartRestore));
 
@@ -42,7 +69,9 @@ RestoreView::RestoreView(ConsoleModel& model, ConsoleServices& services, QWidget
   layout->addWidget(chosenLabel, 2, 0);
   layout->addWidget(chosen_, 2, 1, 1, 2);
   layout->addWidget(pointInTime_, 3, 0, 1, 2);
-  layout->addWidget(start, 3, 2, Qt::AlignRight);
+  layout->addWidget(recoverUntil_, 4, 0);
+  layout->addWidget(untilTime_, 4, 1);
+  layout->addWidget(start, 4, 2, Qt::AlignRight);
   layout->setRowStretch(1, 1);
   layout->setColumnStretch(1, 1);
 
@@ -51,6 +80,45 @@ RestoreView::RestoreView(ConsoleModel& model, ConsoleServices& services, QWidget
   connect(tree_, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* item) { Choose(item); });
   connect(start, &QPushButton::clicked, this, &RestoreView::StartRestore);
+  // The three modes exclude each other: point in time, up to the minute
+  // (neither box), or up to a chosen time.
+  connect(pointInTime_, &QCheckBox::toggled, this, [this](bool checked) {
+    if (checked) recoverUntil_->setChecked(false);
+  });
+  connect(recoverUntil_, &QCheckBox::toggled, this, &RestoreView::FollowUntilChoice);
+}
+
+void RestoreView::FollowUntilChoice(bool checked) {
+  if (checked) pointInTime_->setChecked(false);
+  const bool limited = checked && LimitToRecoveryRange();
+  if (checked && !limited) recoverUntil_->setChecked(false);
+  untilTime_->setEnabled(limited);
+}
+
+bool RestoreView::LimitToRecoveryRange() {
+  if (chosenSnapshot_.empty()) {
+    services_.prompts.Show(this, tr("Please select a snapshot to restore."), tr("Restore Error"), Icon::Warning);
+    return false;
+  }
+  std::vector<ops::SnapshotDetails> list;
+  try {
+    model_.operations().ListSnapshots(list);
+  } catch (const OMBError& error) {
+    services_.prompts.Show(this, QString::fromStdString(error.message()), tr("Restore Error"), Icon::Warning);
+    return false;
+  }
+  for (const ops::SnapshotDetails& details : list) {
+    if (details.partition != chosenPartition_ || details.name != chosenSnapshot_) continue;
+    if (details.recoverTo == 0) break;
+    untilTime_->setDateTimeRange(FromFileTime(details.recoverFrom), FromFileTime(details.recoverTo));
+    untilTime_->setDateTime(FromFileTime(details.recoverTo));
+    return true;
+  }
+  services_.prompts.Show(this,
+                         tr("This snapshot cannot be recovered to a chosen time: the transaction logs it "
+                            "needs are not all there."),
+                         tr("Restore Error"), Icon::Warning);
+  return false;
 }
 
 void RestoreView::Activate() { Rebuild(); }
@@ -89,6 +157,8 @@ void RestoreView::Choose(QTreeWidgetItem* item) {
   chosenPartition_ = server->partitionNumber;
   chosenSnapshot_ = server->snapshots[static_cast<size_t>(snapshot)].name;
   chosen_->setText(QString::fromStdString(chosenSnapshot_));
+  // Another snapshot has another range.
+  recoverUntil_->setChecked(false);
 }
 
 void RestoreView::StartRestore() {
@@ -112,8 +182,11 @@ void RestoreView::StartRestore() {
   // The run gets copies: the list may be listed again while it works.
   PartitionInfo chosenServer = *server;
   SnapshotEntry chosenSnapshot = *snapshot;
-  HandOverRestore(model_, services_, this, chosenServer, chosenSnapshot, pointInTime);
+  std::optional<uint64_t> until;
+  if (recoverUntil_->isChecked()) until = EndOfSecondAsFileTime(untilTime_->dateTime());
+  HandOverRestore(model_, services_, this, chosenServer, chosenSnapshot, pointInTime, until);
   pointInTime_->setChecked(false);
+  recoverUntil_->setChecked(false);
   Rebuild();
 }
 

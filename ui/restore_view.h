@@ -1,12 +1,13 @@
 #pragma once
 // The Ombrel Restore tab: the servers with their snapshots, the details
-// list, the chosen snapshot (by double-click), "Point-in-Time Restore" and
-// Start Restore....
+// list, the chosen snapshot (by double-click), "Point-in-Time Restore",
+// "Recover up to a chosen time" with its time field, and Start Restore....
 #include "ui/console_model.h"
 #include "ui/console_services.h"
 #include "ui/console_view.h"
 
 class QCheckBox;
+class QDateTimeEdit;
 class QLineEdit;
 class QTreeWidgetItem;
 
@@ -33,6 +34,10 @@ class RestoreView : public ConsoleView {
  private:
   void ShowDetails(QTreeWidgetItem* item);
   void Rebuild();
+  // Limits the time field to the chosen snapshot's recovery range; false
+  // (after saying why) when it has none.
+  bool LimitToRecoveryRange();
+  void FollowUntilChoice(bool checked);
 
   ConsoleModel& model_;
   ConsoleServices& services_;
@@ -40,6 +45,8 @@ class RestoreView : public ConsoleView {
   DetailsList* details_;
   QLineEdit* chosen_;
   QCheckBox* pointInTime_;
+  QCheckBox* recoverUntil_;
+  QDateTimeEdit* untilTime_;
   int chosenPartition_ = 0;
   std::string chosenSnapshot_;
 };

@@ -23,11 +23,12 @@ StatusDialog::Run BackupRun(ops::Operations& operations, const RunServices& serv
 
 StatusDialog::Run RestoreRun(ops::Operations& operations, const RunServices& services,
                              const PartitionInfo& server, const SnapshotEntry& snapshot,
-                             bool pointInTime) {
+                             bool pointInTime, std::optional<uint64_t> recoverUntil) {
   auto job = std::make_shared<restore::RestoreJob>(services);
   job->server = server;
   job->snapshot = snapshot;
   job->pointInTime = pointInTime ? 1 : 0;
+  job->recoverUntil = recoverUntil;
   return [&operations, job](ProgressObserver& observer) {
     job->progress.window = &observer;
     job->owner = &observer;

@@ -4,6 +4,9 @@
 // configuration of this computer. Each function
 // copies what its run needs, so the run owns its request while it works
 // and the views may change meanwhile.
+#include <cstdint>
+#include <optional>
+
 #include "config/plan.h"
 #include "domino/server_info.h"
 #include "operations/operations.h"
@@ -23,7 +26,7 @@ StatusDialog::Run BackupRun(ops::Operations& operations, const RunServices& serv
 // The restore of one snapshot of one server, by RestoreWorker.
 StatusDialog::Run RestoreRun(ops::Operations& operations, const RunServices& services,
                              const PartitionInfo& server, const SnapshotEntry& snapshot,
-                             bool pointInTime);
+                             bool pointInTime, std::optional<uint64_t> recoverUntil = std::nullopt);
 
 // The configuration run of a wizard's plan, on this computer.
 StatusDialog::Run ConfigureRun(const config::ConfigurationPlan& plan, const RunServices& services);

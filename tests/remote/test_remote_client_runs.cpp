@@ -234,6 +234,40 @@ TEST(RemoteRestore, SendsTheRequestAndStreamsUntilDone) {
   EXPECT_EQ(bar.positions, (std::vector<int>{100}));
 }
 
+TEST(RemoteRestore, ARecoveryTimeGoesAsItsOwnCommandAfterTheRequest) {
+  constexpr uint64_t kUntil = 0x01D2345678ABCDEFull;
+  FakeService service({[](WireChannel& c) {
+    ExpectCommand(c, remote::kRestoreUntil);
+    c.SendByte(1);
+    restore::RestoreJob received;
+    remote::GetRestoreRequest(c.reader(), received);
+    const uint32_t low = static_cast<uint32_t>(c.RecvInt32());
+    const uint32_t high = static_cast<uint32_t>(c.RecvInt32());
+    if ((uint64_t{high} << 32 | low) != kUntil || received.reservedValue != 9) {
+      throw TextError("restore request or time changed on the way");
+    }
+    c.SendString("done");
+    AnswerClose(c);
+  }});
+  restore::RestoreJob job = SampleRestore();
+  job.pointInTime = 0;
+  job.recoverUntil = kUntil;
+  EXPECT_EQ(ClientOf(service).RestoreSnapshot(job, nullptr), 0);
+  EXPECT_TRUE(service.WaitDone());
+  EXPECT_TRUE(service.failures().empty()) << service.failures().front();
+}
+
+TEST(RemoteRestore, AServiceThatDoesNotKnowRecoveryToATimeRefusesIt) {
+  FakeService service({[](WireChannel& c) {
+    ExpectCommand(c, remote::kRestoreUntil);
+    c.SendByte(0);
+  }});
+  restore::RestoreJob job = SampleRestore();
+  job.pointInTime = 0;
+  job.recoverUntil = 1;
+  EXPECT_THROW(ClientOf(service).RestoreSnapshot(job, nullptr), NetworkCmdFailure);
+}
+
 TEST(RemoteRestore, ALostConnectionSaysRestoreAborted) {
   FakeService service({[](WireChannel& c) {
     ExpectCommand(c, remote::kRestore);

@@ -11,6 +11,7 @@
 
 #include "core/errors.h"
 #include "domino/discovery.h"
+#include "platform/system.h"
 #include "remote/commands.h"
 #include "tests/remote/remote_service_fixture.h"
 
@@ -92,8 +93,9 @@ class RemoteJourney : public RemoteServiceTest {
     return sums;
   }
 
-  // The remote restore of the second most recent snapshot of server 1.
-  int RemoteRestore(bool pointInTime, WatchingBar& bar) {
+  // The remote restore of the second most recent snapshot of server 1;
+  // untilNewest: recovered to the second in which the newest was taken.
+  int RemoteRestore(bool pointInTime, WatchingBar& bar, bool untilNewest = false) {
     remote::RemoteClient client = Client();
     ServerList list = List(client);
     if (list.count() != 1 || list.servers[0].snapshots.size() < 2) return -99;
@@ -101,6 +103,8 @@ class RemoteJourney : public RemoteServiceTest {
     job.server = list.servers[0];
     job.snapshot = job.server.snapshots[job.server.snapshots.size() - 2];
     job.pointInTime = pointInTime ? 1 : 0;
+    const uint64_t newest = job.server.snapshots.back().component.creationTime;
+    if (untilNewest) job.recoverUntil = newest - newest % 10'000'000 + 9'999'999;
     job.progress.window = &bar;
     return client.RestoreSnapshot(job, &bar);
   }
@@ -196,6 +200,29 @@ TEST_F(RemoteJourney, PointInTimeRestoreGivesWhatALocalRestoreGives) {
   ASSERT_EQ(localRun.exitCode, 0) << localRun.out;
   EXPECT_EQ(ChecksumOf(serviceRoot_), ChecksumOf(local));
   EXPECT_NE(ChecksumOf(serviceRoot_).at("mail\\mail1.nsf"), " " + latest_.at("mail\\mail1.nsf"));
+}
+
+TEST_F(RemoteJourney, RestoreToATimeGivesWhatALocalRestoreGives) {
+  TwoBackupsThenDamage();
+  const std::filesystem::path local = CopyOfServiceMachine();
+  StartService();
+  ServerList list;
+  OnServiceMachine([&] { DiscoverServers(list, DefaultRunServices()); });
+  ASSERT_EQ(list.servers.at(0).snapshots.size(), 2u);
+  const std::string newest = platform::LocalTimeText(list.servers[0].snapshots.back().component.creationTime);
+  WatchingBar bar;
+
+  EXPECT_EQ(RemoteRestore(false, bar, true), 0) << bar.text;
+
+  EXPECT_THAT(bar.text, HasSubstr("Performing Domino recovery to " + newest + ".\r\n"));
+  EXPECT_TRUE(service_.WaitForLog("102 restore to a time: ok")) << service_.log();
+  RunResult localRun = RunProgram(BuiltProgram("tools/ombctl/ombctl"),
+                                  {"restore", "--partition", "1", "--snapshot", "2", "--until", newest}, local);
+  ASSERT_EQ(localRun.exitCode, 0) << localRun.out << localRun.err;
+  const Sums remoteSums = ChecksumOf(serviceRoot_);
+  EXPECT_EQ(remoteSums, ChecksumOf(local));
+  // The documents written after the newest backup are not there.
+  EXPECT_EQ(DocumentCount(remoteSums.at("mail\mail1.nsf").substr(1)), 2400);
 }
 
 TEST_F(RemoteJourney, AReadOnlyServiceRefusesARestoreAndLeavesTheVolumeAlone) {

@@ -106,7 +106,7 @@ TEST_F(OmbctlSnapshots, JsonValidatesAndHoldsTheTablesValues) {
   for (size_t index = 0; index < rows.size(); ++index) {
     const nlohmann::json& snapshot = document["snapshots"][index];
     const auto& row = rows[index];
-    ASSERT_EQ(row.size(), 9u) << text.out;  // the time is two cells
+    ASSERT_EQ(row.size(), 11u) << text.out;  // each time is two cells
     EXPECT_EQ(row[0], std::to_string(snapshot["partition"].get<int>()));
     EXPECT_EQ(row[1], std::to_string(snapshot["number"].get<int>()));
     // Tests run with TZ=UTC, so the local time is the UTC time.
@@ -115,7 +115,11 @@ TEST_F(OmbctlSnapshots, JsonValidatesAndHoldsTheTablesValues) {
     EXPECT_EQ(row[5], snapshot["logs"]["first_needed"].is_null() ? "-" : snapshot["logs"]["first_needed"]);
     EXPECT_EQ(row[6], snapshot["logs"]["last_needed"].is_null() ? "-" : snapshot["logs"]["last_needed"]);
     EXPECT_EQ(row[7], "present");
-    EXPECT_EQ(row[8], snapshot["name"]);
+    EXPECT_EQ(row[8] + "T" + row[9] + "Z", snapshot["recovery_range"]["to"]);
+    EXPECT_EQ(row[10], snapshot["name"]);
+    // The range starts when the snapshot was taken and ends no earlier.
+    EXPECT_EQ(snapshot["recovery_range"]["from"], snapshot["created"]);
+    EXPECT_GE(snapshot["recovery_range"]["to"].get<std::string>(), snapshot["created"].get<std::string>());
   }
   // omb --snapshot=1 is the newest, the last of the list.
   EXPECT_EQ(document["snapshots"][2]["number"], 1);

@@ -3,6 +3,7 @@
 // the summary, and the hand-over's refusals.
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -176,6 +177,41 @@ TEST_F(RestoreUiTest, TheTabOpensTheRestoreStatusDialogOwnedByItself) {
   // The choice survives; the tree was rebuilt.
   EXPECT_FALSE(test::Find<QLineEdit>(&tab, ui::ControlName(ctl::kChosenSnapshot))->text().isEmpty());
   EXPECT_EQ(tab.tree()->partitionItem(1)->childCount(), 2);
+}
+
+TEST_F(RestoreUiTest, TheChosenTimeIsLimitedToTheSnapshotsRangeAndExcludesPointInTime) {
+  BackedUpMachine();
+  Sim({"write", "--server", "1", "--db", "mail/user1.nsf", "--docs", "5"});
+  ui::RestoreView& tab = Tab();
+  auto* pointInTime = test::Find<QCheckBox>(&tab, ui::ControlName(ctl::kPointInTimeBox));
+  auto* until = test::Find<QCheckBox>(&tab, ui::ControlName(ctl::kRecoverUntilBox));
+  auto* time = test::Find<QDateTimeEdit>(&tab, ui::ControlName(ctl::kRecoverUntilTime));
+  EXPECT_FALSE(time->isEnabled());
+
+  // Without a chosen snapshot there is no range to choose from.
+  until->setChecked(true);
+  EXPECT_FALSE(until->isChecked());
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].text, "Please select a snapshot to restore.");
+
+  tab.Choose(tab.tree()->snapshotItem(1, 1));
+  pointInTime->setChecked(true);
+  until->setChecked(true);
+  EXPECT_TRUE(until->isChecked());
+  EXPECT_FALSE(pointInTime->isChecked());
+  ASSERT_TRUE(time->isEnabled());
+  const SnapshotEntry& entry = Console().model().Servers().servers[0].snapshots[1];
+  // The range starts in the second the snapshot was taken and ends no earlier.
+  const qint64 createdSeconds = static_cast<qint64>(entry.component.creationTime / 10000000) - 11644473600LL;
+  EXPECT_EQ(time->minimumDateTime().toSecsSinceEpoch(), createdSeconds);
+  EXPECT_GE(time->maximumDateTime(), time->minimumDateTime());
+  EXPECT_EQ(time->dateTime(), time->maximumDateTime());
+  time->setDateTime(time->minimumDateTime().addSecs(-3600));
+  EXPECT_EQ(time->dateTime(), time->minimumDateTime()) << "the field keeps to the range";
+
+  pointInTime->setChecked(true);
+  EXPECT_FALSE(until->isChecked());
+  EXPECT_FALSE(time->isEnabled());
 }
 
 }  // namespace

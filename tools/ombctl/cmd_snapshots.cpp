@@ -19,7 +19,9 @@ constexpr const char* kHelp =
     "and the log extents an up-to-the-minute restore needs.\n"
     "LOGS is present (all needed extents are there), missing(K), other-series\n"
     "(the server has started a new log series since), none-needed, or\n"
-    "no-hint (no log hint: point in time only).\n";
+    "no-hint (no log hint: point in time only).\n"
+    "RECOVER-UNTIL is the latest time ombctl restore --until can recover the\n"
+    "snapshot to (the earliest is CREATED), or - when its logs are not all there.\n";
 
 bool NeedsLogs(const ops::SnapshotDetails& details) { return details.logHint && details.firstLog < details.lastLog; }
 
@@ -46,6 +48,16 @@ nlohmann::ordered_json LogsJson(const ops::SnapshotDetails& details) {
   return json;
 }
 
+bool Recoverable(const ops::SnapshotDetails& details) { return details.recoverTo != 0; }
+
+nlohmann::ordered_json RecoveryRangeJson(const ops::SnapshotDetails& details) {
+  if (!Recoverable(details)) return nullptr;
+  nlohmann::ordered_json json;
+  json["from"] = UtcTimeText(details.recoverFrom);
+  json["to"] = UtcTimeText(details.recoverTo);
+  return json;
+}
+
 void WriteSnapshotsJson(std::ostream& out, const std::vector<ops::SnapshotDetails>& list) {
   nlohmann::ordered_json document = JsonDocument("snapshots");
   nlohmann::ordered_json snapshots = nlohmann::ordered_json::array();
@@ -58,6 +70,7 @@ void WriteSnapshotsJson(std::ostream& out, const std::vector<ops::SnapshotDetail
     json["created"] = UtcTimeText(details.creationTime);
     json["complete"] = details.complete;
     json["logs"] = LogsJson(details);
+    json["recovery_range"] = RecoveryRangeJson(details);
     snapshots.push_back(std::move(json));
   }
   document["snapshots"] = std::move(snapshots);
@@ -70,13 +83,14 @@ void WriteSnapshotsText(std::ostream& out, const std::vector<ops::SnapshotDetail
     return;
   }
   std::vector<std::vector<std::string>> rows = {
-      {"PART", "N", "CREATED", "STATE", "FIRST-LOG", "LAST-LOG", "LOGS", "NAME"}};
+      {"PART", "N", "CREATED", "STATE", "FIRST-LOG", "LAST-LOG", "LOGS", "RECOVER-UNTIL", "NAME"}};
   for (const ops::SnapshotDetails& details : list) {
     const bool needs = NeedsLogs(details);
     rows.push_back({std::to_string(details.partition), details.number == 0 ? "-" : std::to_string(details.number),
                     LocalTimeText(details.creationTime), details.complete ? "complete" : "incomplete",
                     needs ? ExtentName(details.firstLog) : "-", needs ? ExtentName(details.lastLog - 1) : "-",
-                    LogsState(details), details.name});
+                    LogsState(details), Recoverable(details) ? LocalTimeText(details.recoverTo) : "-",
+                    details.name});
   }
   WriteTable(out, rows);
 }

@@ -10,6 +10,7 @@ int RunReports(Invocation& call);
 int RunReport(Invocation& call);
 int RunStatus(Invocation& call);
 int RunConfigure(Invocation& call);
+int RunRestore(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
@@ -18,6 +19,7 @@ std::vector<Subcommand> AllSubcommands() {
       {"reports", "list the run reports", &RunReports},
       {"report", "show or delete one report", &RunReport},
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
+      {"restore", "restore a snapshot: up to the minute, point in time or to a time", &RunRestore},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},
       {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
       {"version", "print the version of ombctl", &RunVersion},

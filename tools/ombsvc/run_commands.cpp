@@ -4,6 +4,7 @@
 // byte is read (clients differ in whether they wait for it before sending
 // the request); a request refused after that is refused in the stream.
 #include <mutex>
+#include <optional>
 
 #include "remote/commands.h"
 #include "remote/records.h"
@@ -100,10 +101,12 @@ Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context) {
   return EndOfRun(channel, stream, result, serverName);
 }
 
-Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
-  channel.SendByte(remote::kStatusAccepted);
-  restore::RestoreJob requested;
-  remote::GetRestoreRequest(channel.reader(), requested);
+namespace {
+
+// The restore of a received request, on this machine's own record of the
+// server and the snapshot; `until` set: recovered to that time.
+Outcome RunRequestedRestore(remote::WireChannel& channel, SessionContext& context,
+                            const restore::RestoreJob& requested, std::optional<uint64_t> until) {
   RunSlot slot(context.engine);
   if (!slot.acquired()) {
     return RefuseInStream(channel, "ERROR: Restore aborted. A current BACKUP/RESTORE is in progress\r\n",
@@ -132,12 +135,33 @@ Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
   job.reserved1 = requested.reserved1;
   job.reserved2 = requested.reserved2;
   job.reservedValue = requested.reservedValue;
+  job.recoverUntil = until;
   ProgressStream stream(channel);
   job.progress.window = &stream;
   job.owner = &stream;
   const std::string what = server->serverName + " " + snapshot->name;
   const int result = context.operations.RunRestore(job);
   return EndOfRun(channel, stream, result, what);
+}
+
+}  // namespace
+
+Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  restore::RestoreJob requested;
+  remote::GetRestoreRequest(channel.reader(), requested);
+  return RunRequestedRestore(channel, context, requested, std::nullopt);
+}
+
+Outcome AnswerRestoreUntil(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  restore::RestoreJob requested;
+  remote::GetRestoreRequest(channel.reader(), requested);
+  const uint32_t low = static_cast<uint32_t>(channel.RecvInt32());
+  const uint32_t high = static_cast<uint32_t>(channel.RecvInt32());
+  // The time is checked against the snapshot and the log by the restore
+  // itself, before anything is touched.
+  return RunRequestedRestore(channel, context, requested, uint64_t{high} << 32 | low);
 }
 
 }  // namespace omb::service
