@@ -104,6 +104,12 @@ void Tabs(ui::MainWindow& window) {
     restore->tree()->setCurrentItem(snapshot);
   }
   Shoot(window, QStringLiteral("tab-restore"));
+  // The same snapshot to be recovered up to a chosen time within its range.
+  if (auto* until = restore->findChild<QCheckBox*>(ui::ControlName(ui::ctl::kRecoverUntilBox))) {
+    until->setChecked(true);
+    Shoot(window, QStringLiteral("tab-restore-until"));
+    until->setChecked(false);
+  }
 
   window.tabs()->setCurrentIndex(ui::MainWindow::kReportsTab);
   auto* reports = static_cast<ui::ReportsView*>(window.view(ui::MainWindow::kReportsTab));

@@ -94,6 +94,24 @@ TEST_F(TimeZoneTest, LocalFileTimeFollowsTz) {
   EXPECT_EQ(FileTimeToLocalFileTime(utc), utc - 5 * hour);
 }
 
+TEST_F(TimeZoneTest, LocalTimeTextsParseInTheZoneAndOnlyRealTimesDo) {
+  const uint64_t hour = 36000000000ull;
+  SetZone("CET-1CEST,M3.5.0,M10.5.0/3");
+  const uint64_t winterUtc = SystemTimeToFileTime({2026, 1, 0, 15, 9, 30, 5, 0});
+  EXPECT_EQ(ParseLocalTimeText("2026-01-15 10:30:05"), winterUtc);
+  EXPECT_EQ(ParseLocalTimeText("2026-01-15T10:30:05"), winterUtc);
+  EXPECT_EQ(LocalTimeText(winterUtc), "2026-01-15 10:30:05");
+  EXPECT_EQ(ParseLocalTimeText("2026-07-01 14:00:00"), SystemTimeToFileTime({2026, 7, 0, 1, 12, 0, 0, 0}));
+  EXPECT_EQ(*ParseLocalTimeText("2026-03-29 03:00:00") - *ParseLocalTimeText("2026-03-29 01:59:59"),
+            hour / 3600);  // the hour the clocks skip lies between
+  for (const char* text : {"2026-03-29 02:30:00",  // skipped by the change to summer time
+                           "2026-02-30 10:00:00", "2026-13-01 10:00:00", "2026-01-15 24:00:00",
+                           "2026-01-15 10:60:00", "2026-01-15 10:30", "2026-01-15 10:30:05Z",
+                           "2026/01/15 10:30:05", "2026-01-15_10:30:05", " 2026-01-15 10:30:0", ""}) {
+    EXPECT_FALSE(ParseLocalTimeText(text).has_value()) << text;
+  }
+}
+
 TEST(CloseDelayTest, ZeroAndNegativeDoNotWait) {
   auto started = std::chrono::steady_clock::now();
   ::setenv("OMB_CLOSE_DELAY", "0", 1);

@@ -203,7 +203,16 @@ TEST_F(RemoteJourney, PointInTimeRestoreGivesWhatALocalRestoreGives) {
 }
 
 TEST_F(RemoteJourney, RestoreToATimeGivesWhatALocalRestoreGives) {
-  TwoBackupsThenDamage();
+  SimOk({"init", "--servers", "1"});
+  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "400"});
+  ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
+  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "2000"});
+  std::this_thread::sleep_for(1100ms);
+  ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
+  // What is written from the next second on lies after the recovery time.
+  std::this_thread::sleep_for(1100ms);
+  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "300"});
+  SimOk({"damage", "--server", "1", "--db", "mail/mail1.nsf"});
   const std::filesystem::path local = CopyOfServiceMachine();
   StartService();
   ServerList list;
@@ -222,7 +231,7 @@ TEST_F(RemoteJourney, RestoreToATimeGivesWhatALocalRestoreGives) {
   const Sums remoteSums = ChecksumOf(serviceRoot_);
   EXPECT_EQ(remoteSums, ChecksumOf(local));
   // The documents written after the newest backup are not there.
-  EXPECT_EQ(DocumentCount(remoteSums.at("mail\mail1.nsf").substr(1)), 2400);
+  EXPECT_EQ(std::stol(remoteSums.at("mail\\mail1.nsf")), 2400);
 }
 
 TEST_F(RemoteJourney, AReadOnlyServiceRefusesARestoreAndLeavesTheVolumeAlone) {
