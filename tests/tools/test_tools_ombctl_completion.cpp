@@ -27,6 +27,7 @@ TEST_F(OmbctlCompletion, SubcommandsOptionsAndValues) {
   EXPECT_EQ(Complete("ombctl schedule --ex"), "--export-systemd --export-cron\n");
   EXPECT_EQ(Complete("ombctl --v"), "--version\n");
   EXPECT_EQ(Complete("ombctl snapshots --p"), "--partition\n");
+  EXPECT_EQ(Complete("ombctl restore --u"), "--until\n");
   EXPECT_EQ(Complete("ombctl status --m"), "--min-free\n");
   EXPECT_EQ(Complete("ombctl reports --category R"), "Restore\n");
   EXPECT_EQ(Complete("ombctl report ''"), "show delete\n");
