@@ -62,13 +62,15 @@ class RemoteJourney : public RemoteServiceTest {
 
   // Two backups of server 1 with documents written before, between and
   // after them, then a damaged database: what the restore tests start from.
-  void TwoBackupsThenDamage() {
+  // laterSecond: the writes after the newest backup wait for a later second.
+  void TwoBackupsThenDamage(bool laterSecond = false) {
     SimOk({"init", "--servers", "1"});
     SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "400"});
     ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
     SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "2000"});
     std::this_thread::sleep_for(1100ms);
     ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
+    if (laterSecond) std::this_thread::sleep_for(1100ms);
     SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "300"});
     SimOk({"write", "--server", "1", "--db", "mail/user1.nsf", "--docs", "40"});
     latest_ = Checksum(1);
@@ -203,16 +205,8 @@ TEST_F(RemoteJourney, PointInTimeRestoreGivesWhatALocalRestoreGives) {
 }
 
 TEST_F(RemoteJourney, RestoreToATimeGivesWhatALocalRestoreGives) {
-  SimOk({"init", "--servers", "1"});
-  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "400"});
-  ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
-  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "2000"});
-  std::this_thread::sleep_for(1100ms);
-  ASSERT_EQ(OmbOnService({"--backup=1"}).exitCode, 0);
-  // What is written from the next second on lies after the recovery time.
-  std::this_thread::sleep_for(1100ms);
-  SimOk({"write", "--server", "1", "--db", "mail/mail1.nsf", "--docs", "300"});
-  SimOk({"damage", "--server", "1", "--db", "mail/mail1.nsf"});
+  // What is written after the newest backup lies after the recovery time.
+  TwoBackupsThenDamage(true);
   const std::filesystem::path local = CopyOfServiceMachine();
   StartService();
   ServerList list;
