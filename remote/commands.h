@@ -25,6 +25,8 @@ enum Command : uint8_t {
   // them refuses them with status 0.
   kListSnapshots = 100,
   kMachineStatus = 101,
+  kPinSnapshot = 104,
+  kUnpinSnapshot = 105,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

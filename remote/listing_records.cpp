@@ -51,6 +51,7 @@ void PutSnapshotDetails(WireWriter& out, const ops::SnapshotDetails& details) {
   out.Int32(static_cast<int32_t>(named));
   for (size_t index = 0; index < named; ++index) out.Int32(static_cast<int32_t>(details.missingLogs[index]));
   out.Flag(details.logsPresent);
+  out.Flag(details.pinned);
 }
 
 ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
@@ -70,6 +71,7 @@ ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
   const size_t named = in.Count(ops::kMaxListedItems);
   for (size_t index = 0; index < named; ++index) details.missingLogs.push_back(GetUint32(in));
   details.logsPresent = in.Flag();
+  details.pinned = in.Flag();
   return details;
 }
 
