@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/locks.h"
 #include "tests/e2e/e2e_fixture.h"
 
 namespace omb::test {
@@ -121,6 +122,14 @@ TEST_F(PinEndToEnd, RefusalsChangeNothing) {
   EXPECT_EQ(Ctl({"pin", "--partition", "1"}).exitCode, 1);
   EXPECT_EQ(Ctl({"pin", "--partition", "1", "--snapshot", "0"}).exitCode, 1);
   EXPECT_EQ(Ctl({"pin", "--partition", "9", "--snapshot", "1"}).exitCode, 1);
+  {
+    // A backup or restore in progress may be renaming or deleting snapshots.
+    auto held = platform::NamedLock::TryAcquire("\\\\.\\PIPE\\omb");
+    ASSERT_NE(held, nullptr);
+    RunResult during = Ctl({"pin", "--partition", "1", "--snapshot", "1"});
+    EXPECT_EQ(during.exitCode, 1);
+    EXPECT_THAT(during.err, HasSubstr("A backup or restore is in progress"));
+  }
   for (const std::string& row : SnapshotRows()) EXPECT_THAT(row, Not(HasSubstr("pinned")));
 }
 
