@@ -49,11 +49,15 @@ _ombctl() {
             # A local time; the current one is a starting point to edit.
             COMPREPLY=("$(date '+%Y-%m-%dT%H:%M:%S')")
             return ;;
+        --snapshot)
+            COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8 9 10" -- "$cur"))
+            return ;;
     esac
 
     local options="--json --host --help"
     case $subcommand in
         snapshots) options+=" --partition" ;;
+        pin | unpin) options="--partition --snapshot --host --help" ;;
         reports) options+=" --category" ;;
         report) options+=" --category" ;;
         status) options+=" --warn --crit --min-free" ;;

@@ -17,6 +17,8 @@ struct SnapshotEntry {
   storage::SnapshotRecord component;  // the component's entry
   // Its backup did not finish (domino/incomplete.h): listed, never restored.
   bool incomplete = false;
+  // Excess deletion keeps it (domino/pins.h).
+  bool pinned = false;
 };
 
 }  // namespace omb

@@ -9,6 +9,7 @@
 
 #include "component/component.h"
 #include "domino/incomplete.h"
+#include "domino/pins.h"
 #include "domino/notes_runtime.h"
 #include "domino/vaultinfo.h"
 #include "notes/notes.h"
@@ -258,6 +259,7 @@ void LoadSnapshotList(PartitionInfo& server, storage::Component& component) {
     entry.name = name;
     entry.wideName = storage::ToUtf16(name);
     entry.incomplete = IsSnapshotIncomplete(server, name);
+    entry.pinned = IsSnapshotPinned(server, name);
     server.snapshots.push_back(entry);
   }
   OrderByCreationTime(server.snapshots);
@@ -306,6 +308,7 @@ void EnterMissingSnapshots(PartitionInfo& server, const std::vector<std::string>
     if (!IsServerSnapshot(server, entry.name) || Contains(names, entry.name)) continue;
     SnapshotEntry added = entry;
     added.incomplete = IsSnapshotIncomplete(server, entry.name);
+    added.pinned = IsSnapshotPinned(server, entry.name);
     if (!added.incomplete) {
       Emit(server.progress, "WARNING: Snapshot " + entry.name + " is on the volume but missing from the hint file " +
                                 hintPath + "; it was entered again.\r\n");
@@ -339,7 +342,10 @@ int ReconcileSnapshotList(PartitionInfo& server, storage::Component& component) 
   }
   KeepNamesOnVolume(server, names, onVolume, hintPath);
   const size_t kept = server.snapshots.size();
-  for (SnapshotEntry& entry : server.snapshots) entry.incomplete = IsSnapshotIncomplete(server, entry.name);
+  for (SnapshotEntry& entry : server.snapshots) {
+    entry.incomplete = IsSnapshotIncomplete(server, entry.name);
+    entry.pinned = IsSnapshotPinned(server, entry.name);
+  }
   EnterMissingSnapshots(server, names, onVolume, hintPath);
   OrderByCreationTime(server.snapshots);
   if (kept == names.size() && server.snapshots.size() == kept) return 0;

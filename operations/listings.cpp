@@ -229,6 +229,7 @@ int ListSnapshotDetails(const RunServices& services, std::vector<SnapshotDetails
       details.number = numbers[index];
       details.creationTime = entry.component.creationTime;
       details.complete = !entry.incomplete;
+      details.pinned = entry.pinned;
       FillLogs(server, logs, details);
       list.push_back(std::move(details));
     }

@@ -27,6 +27,7 @@ struct SnapshotDetails {
   int number = 0;
   uint64_t creationTime = 0;  // UTC FILETIME
   bool complete = false;      // the backup that took it finished (no incomplete mark)
+  bool pinned = false;        // excess deletion keeps it
   // The log_hint of the snapshot could be read: the extents from firstLog
   // up to, not including, the live extent lastLog roll it forward.
   bool logHint = false;

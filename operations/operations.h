@@ -18,6 +18,19 @@
 
 namespace omb::ops {
 
+// The outcome of pinning or unpinning a snapshot; the values are ombctl's
+// exit codes.
+enum class PinStatus : int {
+  Done = 0,     // the snapshot carries (or no longer carries) the pin
+  Refused = 1,  // no such server or snapshot, or a run in progress: nothing changed
+  Failed = 2,   // the mark could not be written or removed
+};
+
+struct PinReply {
+  PinStatus status = PinStatus::Failed;
+  std::string message;  // one line for the administrator, no line break
+};
+
 class Operations {
  public:
   virtual ~Operations() = default;
@@ -50,6 +63,10 @@ class Operations {
   virtual int ListSnapshots(std::vector<SnapshotDetails>& list);
   // The health of the machine's servers: 0, or the discovery's failure code.
   virtual int MachineState(MachineStatus& status);
+  // Pins (pinned true) or unpins snapshot `number` of a partition, numbered
+  // as omb --snapshot=N numbers them. Throws UnsupportedOperation where it
+  // cannot be asked.
+  virtual PinReply SetSnapshotPin(int partition, int number, bool pinned);
 };
 
 // An Operations that has no answer for a request: a service too old for it.
@@ -77,6 +94,7 @@ class LocalOperations : public Operations {
   reports::ReportBackend& Reports() override { return reports_; }
   int ListSnapshots(std::vector<SnapshotDetails>& list) override { return ListSnapshotDetails(services_, list); }
   int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
+  PinReply SetSnapshotPin(int partition, int number, bool pinned) override;
 
  private:
   RunServices services_;

@@ -12,6 +12,8 @@ const char* CommandName(int code) {
   if (code == kListSnapshots) return "list snapshots";
   if (code == kMachineStatus) return "machine status";
   if (code == kRestoreUntil) return "restore to a time";
+  if (code == kPinSnapshot) return "pin snapshot";
+  if (code == kUnpinSnapshot) return "unpin snapshot";
   if (code < 1 || code > 15) return names[0];
   return names[code];
 }

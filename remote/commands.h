@@ -28,6 +28,8 @@ enum Command : uint8_t {
   // The restore request of command 8 followed by the recovery time (a UTC
   // FILETIME, low then high 32 bits): the restore recovers to that time.
   kRestoreUntil = 102,
+  kPinSnapshot = 104,
+  kUnpinSnapshot = 105,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

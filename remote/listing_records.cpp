@@ -53,6 +53,7 @@ void PutSnapshotDetails(WireWriter& out, const ops::SnapshotDetails& details) {
   out.Flag(details.logsPresent);
   PutUint64(out, details.recoverFrom);
   PutUint64(out, details.recoverTo);
+  out.Flag(details.pinned);
 }
 
 ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
@@ -74,6 +75,7 @@ ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
   details.logsPresent = in.Flag();
   details.recoverFrom = GetUint64(in);
   details.recoverTo = GetUint64(in);
+  details.pinned = in.Flag();
   return details;
 }
 

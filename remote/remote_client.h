@@ -76,6 +76,8 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // 100 and 101; a service without them throws ops::UnsupportedOperation.
   int ListSnapshots(std::vector<ops::SnapshotDetails>& list) override;
   int MachineState(ops::MachineStatus& status) override;
+  // 104 or 105; a service without them throws ops::UnsupportedOperation.
+  ops::PinReply SetSnapshotPin(int partition, int number, bool pinned) override;
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);

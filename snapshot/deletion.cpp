@@ -7,6 +7,7 @@
 #include "component/component.h"
 #include "core/progress.h"
 #include "domino/incomplete.h"
+#include "domino/pins.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -82,6 +83,7 @@ void FindLogHints(const std::string& folder, std::vector<SnapshotDirectory>& fou
     // An unreadable log_hint tells nothing about the logs its snapshot needs.
     if (backup::ReadLogHint(folder, directory.firstLog, directory.series, directory.hintPath) != 0) continue;
     directory.hintPath = platform::JoinPath(folder, entry.name);
+    directory.pinned = IsChangeInfoDirectoryPinned(folder);
     found.push_back(directory);
   }
 }
@@ -98,25 +100,44 @@ bool SameDirectory(const std::string& a, const std::string& b) {
   return platform::EqualsNoCase(WithTrailingBackslash(a), WithTrailingBackslash(b));
 }
 
+// A snapshot of the list that an archived log of a deleted snapshot serves:
+// same series, the log at or after the first one it needs, and newer than
+// the deleted snapshot, or older and pinned (its up-to-the-minute restore
+// needs every log since its own first one).
+bool NeedsLog(const SnapshotDirectory& entry, uint32_t logNumber, uint64_t deletedTime,
+              const std::string& deletedSeries, bool newer) {
+  if (!platform::EqualsNoCase(entry.series, deletedSeries) || logNumber < entry.firstLog) return false;
+  if (!newer && !entry.pinned) return false;
+  // A snapshot whose time cannot be learnt is passed over; the others may
+  // still need the log.
+  const std::optional<uint64_t> entryTime = SnapshotTime(entry.directory);
+  if (!entryTime) return false;
+  return newer ? *entryTime > deletedTime : *entryTime < deletedTime;
+}
+
+bool MoveLogTo(ProgressSink& output, const SnapshotDirectory& entry, const std::string& logPath,
+               const std::string& fileName) {
+  const std::string logsFolder = entry.directory + "logs\\";
+  const std::string stem = fileName.substr(0, fileName.rfind('.'));
+  const std::string target = logsFolder + stem + ".TXN";
+  Emit(output, "Saving  log file " + logPath + "\r\n" + "Moving to " + target + "\r\n");
+  // The snapshot may have archived no logs of its own yet.
+  CreateDirectoryPath(logsFolder);
+  return platform::MoveFileOrDirectory(logPath, target) == 0;
+}
+
 // Moves one archived log into the first newer snapshot of the same log
-// series that still needs it.
+// series that still needs it, else into an older pinned one that does.
 void SaveOneLog(ProgressSink& output, const std::vector<SnapshotDirectory>& directories,
                 const std::string& logPath, uint64_t deletedTime, const std::string& deletedSeries) {
   const std::string fileName = FileNameOf(logPath);
   const uint32_t logNumber = LogNumberOf(fileName);
-  for (const SnapshotDirectory& entry : directories) {
-    if (!platform::EqualsNoCase(entry.series, deletedSeries)) continue;
-    // A newer snapshot whose time cannot be learnt is passed over; the
-    // others may still need the log.
-    const std::optional<uint64_t> entryTime = SnapshotTime(entry.directory);
-    if (!entryTime || *entryTime <= deletedTime || logNumber < entry.firstLog) continue;
-    const std::string logsFolder = entry.directory + "logs\\";
-    const std::string stem = fileName.substr(0, fileName.rfind('.'));
-    const std::string target = logsFolder + stem + ".TXN";
-    Emit(output, "Saving  log file " + logPath + "\r\n" + "Moving to " + target + "\r\n");
-    // The newer snapshot may have archived no logs of its own yet.
-    CreateDirectoryPath(logsFolder);
-    if (platform::MoveFileOrDirectory(logPath, target) == 0) return;
+  for (const bool newer : {true, false}) {
+    for (const SnapshotDirectory& entry : directories) {
+      if (NeedsLog(entry, logNumber, deletedTime, deletedSeries, newer) &&
+          MoveLogTo(output, entry, logPath, fileName))
+        return;
+    }
   }
 }
 
@@ -184,6 +205,12 @@ bool DeleteOne(DeletionRun& run, storage::SnapshotInterface& snapshots, const st
   return RemoveChangeInfo(run, name);
 }
 
+void KeepPinned(DeletionRun& run, const std::string& name) {
+  const std::string line = "Kept pinned snapshot " + name + "\r\n";
+  Emit(run.server.progress, line);
+  run.report += line;
+}
+
 }  // namespace
 
 int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, char driveLetter, int keepCount,
@@ -212,10 +239,16 @@ int DeleteExcessSnapshots(const RunServices& services, PartitionInfo& server, ch
   run.report = FormatTimestamp(services.clock) + "  Deletion Report\r\n\r\n";
   const std::vector<std::u16string> candidates = Candidates(server, records);
   // An incomplete snapshot is no backup: it takes none of the kept places
-  // and is deleted with the excess.
+  // and is deleted with the excess. A pinned one is kept beside them.
   int kept = 0;
   for (const std::u16string& candidate : candidates) {
-    if (!IsSnapshotIncomplete(server, storage::FromUtf16(candidate)) && kept < keepCount) {
+    const std::string name = storage::FromUtf16(candidate);
+    const bool incomplete = IsSnapshotIncomplete(server, name);
+    if (!incomplete && IsSnapshotPinned(server, name)) {
+      KeepPinned(run, name);
+      continue;
+    }
+    if (!incomplete && kept < keepCount) {
       ++kept;
       continue;
     }

@@ -8,6 +8,7 @@
 #include "core/progress.h"
 #include "domino/discovery.h"
 #include "domino/incomplete.h"
+#include "domino/pins.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -96,14 +97,31 @@ bool PrepareRecentDirectory(PartitionInfo& server, const std::string& recent, st
   return false;
 }
 
+// The server's snapshots of the volume that carry a pin.
+int CountPinned(const PartitionInfo& server, const std::vector<storage::SnapshotRecord>& records) {
+  const std::string prefix = ServerPrefix(server);
+  int pinned = 0;
+  for (const storage::SnapshotRecord& record : records) {
+    const std::string name = FromUtf16(record.name);
+    if (BelongsToServer(prefix, name) && IsSnapshotPinned(server, name)) ++pinned;
+  }
+  return pinned;
+}
+
 // 31 snapshots leave no room for another; 30 leave room for one more.
-bool CheckVolumeLimits(PartitionInfo& server, int count, bool deleteExcess) {
+// Excess deletion never frees a pinned one, so the refusal says how many
+// of them only an unpin can free.
+bool CheckVolumeLimits(PartitionInfo& server, const std::vector<storage::SnapshotRecord>& records,
+                       bool deleteExcess) {
+  const int count = static_cast<int>(records.size());
   char line[512];
   std::snprintf(line, sizeof line, "There are currently %d snapshots on VOL %s.\n", count,
                 server.dataDisk.volume.c_str());
   Emit(server.progress, line);
   if (count >= kVolumeSnapshotLimit) {
     Emit(server.progress, "31 Snapshots are on this volume.  Please delete at least one before continuing.\r\n");
+    Emit(server.progress, std::to_string(CountPinned(server, records)) +
+                              " of them are pinned; excess deletion keeps pinned snapshots until they are unpinned.\r\n");
     return false;
   }
   if (count == kVolumeWarningCount && !deleteExcess) {
@@ -258,6 +276,15 @@ void FinishInterruptedRename(PartitionInfo& server, const std::vector<storage::S
   CreateDirectoryPath(recentDirectory);
 }
 
+// With no recent snapshot on the volume, a pin left under the recent name
+// belongs to no snapshot; the snapshot this backup takes must not inherit it.
+void DropOrphanPin(PartitionInfo& server, const std::string& recent) {
+  if (!IsSnapshotPinned(server, recent)) return;
+  if (UnpinSnapshot(server, recent) == 0) {
+    Emit(server.progress, "WARNING: A pin under the name " + recent + " belonged to no snapshot; it was removed.\r\n");
+  }
+}
+
 std::string ComputerName() { return platform::ComputerName(); }
 
 }  // namespace
@@ -311,7 +338,7 @@ int RotateRecent(storage::Component& component, char driveLetter, PartitionInfo&
   Emit(server.progress, "Enumerating Snapshots (in order to rename recent to time/date)\r\n");
   std::vector<storage::SnapshotRecord> records;
   if (!Enumerate(server.progress, *snapshots, driveLetter, records)) return -1;
-  if (!CheckVolumeLimits(server, static_cast<int>(records.size()), deleteExcess)) return -1;
+  if (!CheckVolumeLimits(server, records, deleteExcess)) return -1;
   if (!LoadHintList(component, server)) return -1;
   std::string hintPath;
   GetHintPath(server, hintPath);
@@ -331,6 +358,7 @@ int RotateRecent(storage::Component& component, char driveLetter, PartitionInfo&
                : -1;
   }
   FinishInterruptedRename(server, records, recentDirectory);
+  DropOrphanPin(server, recentText);
   return 0;
 }
 

@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kPartitionRole = Qt::UserRole;
 constexpr int kSnapshotRole = Qt::UserRole + 1;
+// Shown after the name of a pinned snapshot in both snapshot lists.
+const QString kPinnedMark = QStringLiteral("  [pinned]");
 
 QString YesNo(bool value) { return value ? QStringLiteral("YES") : QStringLiteral("NO"); }
 QString Text(const std::string& text) { return QString::fromStdString(text); }
@@ -40,9 +42,11 @@ DetailRows PartitionDetailRows(const PartitionInfo& server) {
 }
 
 DetailRows SnapshotDetailRows(const SnapshotEntry& snapshot) {
-  return {{QStringLiteral("Name"), Text(snapshot.name)},
-          {QStringLiteral("Date"), Text(snapshot.dateText)},
-          {QStringLiteral("Time"), Text(snapshot.timeText)}};
+  DetailRows rows = {{QStringLiteral("Name"), Text(snapshot.name)},
+                     {QStringLiteral("Date"), Text(snapshot.dateText)},
+                     {QStringLiteral("Time"), Text(snapshot.timeText)}};
+  if (snapshot.pinned) rows.push_back({QStringLiteral("Pinned"), QStringLiteral("Yes, kept by excess deletion")});
+  return rows;
 }
 
 QString TickRefusal(const PartitionInfo& server) {
@@ -93,7 +97,9 @@ void ServerTree::Fill(const ServerList& list) {
       continue;
     }
     for (size_t i = 0; i < server.snapshots.size(); ++i) {
-      auto* snapshot = new QTreeWidgetItem(item, {Text(server.snapshots[i].name)});
+      const SnapshotEntry& entry = server.snapshots[i];
+      auto* snapshot = new QTreeWidgetItem(item, {Text(entry.name) + (entry.pinned ? kPinnedMark : QString())});
+      if (entry.pinned) snapshot->setToolTip(0, QStringLiteral("Pinned: excess deletion keeps this snapshot."));
       snapshot->setFlags(plain);
       snapshot->setData(0, kPartitionRole, server.partitionNumber);
       snapshot->setData(0, kSnapshotRole, static_cast<int>(i));

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "domino/incomplete.h"
+#include "domino/pins.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -261,6 +262,30 @@ TEST_F(VaultinfoTest, NoVaultinfoDirectoryMeansNoMarkCanBeSet) {
   EXPECT_FALSE(IsSnapshotIncomplete(server_, "S1"));
   SetChangeInfoDir("E:\\vaultinfo");
   EXPECT_EQ(MarkSnapshotIncomplete(server_, ""), -1);
+}
+
+// ---- the pin ------------------------------------------------------------------
+
+TEST_F(VaultinfoTest, PinIsRefusedForAnIncompleteSnapshotAndWithoutVaultinfo) {
+  EXPECT_EQ(PinSnapshot(server_, "S1"), PinResult::Failed);
+  SetChangeInfoDir("E:\\vaultinfo");
+  EXPECT_EQ(PinSnapshot(server_, ""), PinResult::Failed);
+  ASSERT_EQ(MarkSnapshotIncomplete(server_, "S1"), 0);
+  EXPECT_EQ(PinSnapshot(server_, "S1"), PinResult::Incomplete);
+  EXPECT_FALSE(IsSnapshotPinned(server_, "S1"));
+}
+
+TEST_F(VaultinfoTest, PinMadeWithoutChangeInfoDirectoryAndRemovedTwice) {
+  SetChangeInfoDir("E:\\vaultinfo");
+  // A snapshot whose change-info directory is gone still takes a pin.
+  ASSERT_EQ(PinSnapshot(server_, "S2"), PinResult::Done);
+  EXPECT_TRUE(IsSnapshotPinned(server_, "S2"));
+  EXPECT_TRUE(IsChangeInfoDirectoryPinned("E:\\vaultinfo\\Mail1\\S2\\"));
+  EXPECT_FALSE(IsSnapshotPinned(server_, "S3"));
+  EXPECT_EQ(UnpinSnapshot(server_, "S2"), 0);
+  EXPECT_FALSE(IsSnapshotPinned(server_, "S2"));
+  EXPECT_EQ(UnpinSnapshot(server_, "S2"), 0);
+  EXPECT_EQ(UnpinSnapshot(server_, "S4"), 0);
 }
 
 }  // namespace

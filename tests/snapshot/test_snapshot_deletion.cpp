@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <ctime>
 
+#include "domino/incomplete.h"
+#include "domino/pins.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -236,6 +238,71 @@ TEST_F(DeletionTest, ComponentFailuresAbortWithTheirTexts) {
   EXPECT_EQ(Delete(1), -1);
   EXPECT_TRUE(OutputHas("ERROR: Couldn't enumerate snapshots in order to delete excess snapshots.Unspecified error\r\n"));
   EXPECT_TRUE(Reports().empty());
+}
+
+// ---- pinned snapshots -------------------------------------------------------------
+
+TEST_F(DeletionTest, PinnedSnapshotsStayBesideTheNewestUnpinnedOnes) {
+  for (int day = 1; day <= 5; ++day) {
+    AddDay("Mail1", 1, day);
+    AddChangeInfo("Mail1", DayName("Mail1", 1, day), day, kSeries);
+  }
+  ASSERT_EQ(PinSnapshot(server_, DayName("Mail1", 1, 1)), PinResult::Done);
+  ASSERT_EQ(PinSnapshot(server_, DayName("Mail1", 1, 4)), PinResult::Done);
+  ASSERT_EQ(Delete(2), 0);
+  EXPECT_EQ(deleted_, 1);
+  // Day 4 is pinned, so the two newest unpinned ones are days 5 and 3.
+  EXPECT_EQ(storage_.Names('E'), (std::vector<std::string>{DayName("Mail1", 1, 5), DayName("Mail1", 1, 4),
+                                                           DayName("Mail1", 1, 3), DayName("Mail1", 1, 1)}));
+  EXPECT_TRUE(IsSnapshotPinned(server_, DayName("Mail1", 1, 1)));
+  const std::vector<std::string> reports = Reports();
+  ASSERT_EQ(reports.size(), 1u);
+  for (int day : {1, 4}) {
+    const std::string kept = "Kept pinned snapshot " + DayName("Mail1", 1, day) + "\r\n";
+    EXPECT_NE(reports[0].find(kept), std::string::npos) << reports[0];
+    EXPECT_TRUE(OutputHas(kept));
+  }
+  EXPECT_NE(reports[0].find("Deleted 1 snapshots."), std::string::npos);
+}
+
+TEST_F(DeletionTest, KeepCountOfZeroStillKeepsPinnedSnapshots) {
+  AddDay("Mail1", 1, 1);
+  AddDay("Mail1", 1, 2);
+  AddChangeInfo("Mail1", DayName("Mail1", 1, 1), 1, kSeries);
+  ASSERT_EQ(PinSnapshot(server_, DayName("Mail1", 1, 1)), PinResult::Done);
+  ASSERT_EQ(Delete(0), 0);
+  EXPECT_EQ(storage_.Names('E'), std::vector<std::string>{DayName("Mail1", 1, 1)});
+}
+
+TEST_F(DeletionTest, LogsOnlyAnOlderPinnedSnapshotNeedsMoveIntoItsFolder) {
+  AddDay("Mail1", 1, 1);
+  AddDay("Mail1", 1, 2);
+  AddDay("Mail1", 1, 3);
+  AddChangeInfo("Mail1", DayName("Mail1", 1, 1), 4, kSeries, {2});
+  // Day 2 archived the extents that day 1 needs to roll forward, and one
+  // that day 3 needs as well.
+  AddChangeInfo("Mail1", DayName("Mail1", 1, 2), 6, kSeries, {3, 4, 5, 8});
+  AddChangeInfo("Mail1", DayName("Mail1", 1, 3), 8, kSeries);
+  ASSERT_EQ(PinSnapshot(server_, DayName("Mail1", 1, 1)), PinResult::Done);
+  ASSERT_EQ(Delete(1), 0);
+  EXPECT_FALSE(platform::PathExists(Dir("Mail1", DayName("Mail1", 1, 2))));
+  EXPECT_TRUE(HasLog("Mail1", DayName("Mail1", 1, 1), "S0000004.TXN"));
+  EXPECT_TRUE(HasLog("Mail1", DayName("Mail1", 1, 1), "S0000005.TXN"));
+  // A newer snapshot that needs a log still takes it first.
+  EXPECT_TRUE(HasLog("Mail1", DayName("Mail1", 1, 3), "S0000008.TXN"));
+  EXPECT_FALSE(HasLog("Mail1", DayName("Mail1", 1, 1), "S0000008.TXN"));
+  // Older than the first extent the pinned snapshot needs: nobody's.
+  EXPECT_FALSE(HasLog("Mail1", DayName("Mail1", 1, 1), "S0000003.TXN"));
+}
+
+TEST_F(DeletionTest, IncompleteSnapshotIsDeletedEvenWithAPinLeftInItsDirectory) {
+  AddDay("Mail1", 1, 1);
+  AddDay("Mail1", 1, 2);
+  AddChangeInfo("Mail1", DayName("Mail1", 1, 1), 1, kSeries);
+  ASSERT_EQ(PinSnapshot(server_, DayName("Mail1", 1, 1)), PinResult::Done);
+  ASSERT_EQ(MarkSnapshotIncomplete(server_, DayName("Mail1", 1, 1)), 0);
+  ASSERT_EQ(Delete(5), 0);
+  EXPECT_EQ(storage_.Names('E'), std::vector<std::string>{DayName("Mail1", 1, 2)});
 }
 
 // ---- archived logs --------------------------------------------------------------

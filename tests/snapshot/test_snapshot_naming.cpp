@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <ctime>
 
+#include "domino/pins.h"
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -121,6 +122,38 @@ TEST_F(NamingTest, ThirtyOneSnapshotsStopBeforeAnythingIsRenamed) {
   EXPECT_TRUE(OutputHas("31 Snapshots are on this volume.  Please delete at least one before continuing.\r\n"));
   EXPECT_EQ(storage_.CountCalls(Method::RenameSnapShot), 0);
   EXPECT_TRUE(storage_.HasSnapshot('E', kRecent));
+}
+
+TEST_F(NamingTest, ThirtyOneSnapshotsSayHowManyArePinned) {
+  AddNumbered(31);
+  ASSERT_EQ(PinSnapshot(server_, "dominosnap__HOST__Mail1__1-3-2003_0.0.0"), PinResult::Done);
+  ASSERT_EQ(PinSnapshot(server_, "dominosnap__HOST__Mail1__1-9-2003_0.0.0"), PinResult::Done);
+  std::u16string timeDate;
+  EXPECT_EQ(Rotate(true, timeDate), -1);
+  EXPECT_TRUE(OutputHas("31 Snapshots are on this volume.  Please delete at least one before continuing.\r\n"
+                        "2 of them are pinned;"))
+      << Output();
+}
+
+TEST_F(NamingTest, PinOfTheRecentSnapshotFollowsItsRename) {
+  storage_.AddSnapshot('E', kRecent, test::FileTimeUtc(2003, 4, 7, 9, 5, 12));
+  ASSERT_EQ(PinSnapshot(server_, kRecent), PinResult::Done);
+  std::u16string timeDate;
+  ASSERT_EQ(Rotate(false, timeDate), 0);
+  EXPECT_TRUE(IsSnapshotPinned(server_, "dominosnap__HOST__Mail1__4-7-2003_9.5.12"));
+  // The snapshot the backup takes next starts without a pin.
+  EXPECT_FALSE(IsSnapshotPinned(server_, kRecent));
+}
+
+TEST_F(NamingTest, PinUnderTheRecentNameWithoutRecentSnapshotIsDropped) {
+  AddNumbered(1);
+  ASSERT_EQ(PinSnapshot(server_, kRecent), PinResult::Done);
+  ASSERT_EQ(PinSnapshot(server_, "dominosnap__HOST__Mail1__1-1-2003_0.0.0"), PinResult::Done);
+  std::u16string timeDate;
+  ASSERT_EQ(Rotate(false, timeDate), 0);
+  EXPECT_FALSE(IsSnapshotPinned(server_, kRecent));
+  EXPECT_TRUE(IsSnapshotPinned(server_, "dominosnap__HOST__Mail1__1-1-2003_0.0.0"));
+  EXPECT_TRUE(OutputHas("WARNING: A pin under the name " + std::string(kRecent) + " belonged to no snapshot"));
 }
 
 TEST_F(NamingTest, ThirtySnapshotsWarnOnlyWhenNotDeleting) {

@@ -31,6 +31,8 @@ TEST_F(OmbctlCompletion, SubcommandsOptionsAndValues) {
   EXPECT_EQ(Complete("ombctl status --m"), "--min-free\n");
   EXPECT_EQ(Complete("ombctl reports --category R"), "Restore\n");
   EXPECT_EQ(Complete("ombctl report ''"), "show delete\n");
+  EXPECT_EQ(Complete("ombctl unpin --s"), "--snapshot\n");
+  EXPECT_EQ(Complete("ombctl pin --snapshot 1"), "1 10\n");
 }
 
 TEST_F(OmbctlCompletion, ReportNamesComeFromTheListing) {

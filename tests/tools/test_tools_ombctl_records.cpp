@@ -5,6 +5,7 @@
 
 #include "remote/limits.h"
 #include "remote/listing_records.h"
+#include "remote/pin_records.h"
 
 namespace omb::remote {
 namespace {
@@ -24,6 +25,7 @@ ops::SnapshotDetails SampleSnapshot() {
   details.seriesCurrent = true;
   for (uint32_t number = 7; number < 107; ++number) details.missingLogs.push_back(number);
   details.missingCount = 100;
+  details.pinned = true;
   return details;
 }
 
@@ -69,6 +71,7 @@ TEST(ListingRecords, SnapshotDetailsComeBackWithTheNamedMissingLogsCut) {
   EXPECT_EQ(got.logSeries, sent.logSeries);
   EXPECT_TRUE(got.complete && got.logHint && got.seriesCurrent);
   EXPECT_FALSE(got.logsPresent);
+  EXPECT_TRUE(got.pinned);
   EXPECT_EQ(got.missingCount, 100u);
   ASSERT_EQ(got.missingLogs.size(), ops::kMaxListedItems);
   EXPECT_EQ(got.missingLogs.front(), 7u);
@@ -93,6 +96,32 @@ TEST(ListingRecords, MachineStatusComesBackWithUnknownFiguresKept) {
   EXPECT_EQ(server.logFreeMegabytes, -1);
   EXPECT_EQ(server.logDrive, 'F');
   EXPECT_EQ(server.newestCompleteTime, SampleStatus().servers[0].newestCompleteTime);
+}
+
+TEST(PinRecords, RequestAndReplyComeBackAndALongMessageIsCut) {
+  WireWriter out;
+  PutPinRequest(out, {3, 17});
+  PutPinReply(out, {ops::PinStatus::Refused, std::string(kMaxPinMessageBytes + 10, 'x')});
+  BufferSource source(out.bytes());
+  WireReader in(source);
+  const PinRequest request = GetPinRequest(in);
+  EXPECT_EQ(request.partition, 3);
+  EXPECT_EQ(request.number, 17);
+  const ops::PinReply reply = GetPinReply(in);
+  EXPECT_EQ(reply.status, ops::PinStatus::Refused);
+  EXPECT_EQ(reply.message.size(), kMaxPinMessageBytes);
+  EXPECT_EQ(source.remaining(), 0u);
+}
+
+TEST(PinRecords, UnknownOutcomeIsRefused) {
+  for (int32_t outcome : {-1, 3}) {
+    WireWriter out;
+    out.Int32(outcome);
+    out.String("done");
+    BufferSource source(out.bytes());
+    WireReader in(source);
+    EXPECT_THROW(GetPinReply(in), SocketFailure) << outcome;
+  }
 }
 
 TEST(ListingRecords, CountsBeyondTheirBoundsAndCutRepliesAreRefused) {

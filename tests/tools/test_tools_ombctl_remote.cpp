@@ -93,5 +93,35 @@ TEST_F(OmbctlRemote, StatusAndReportTextThroughTheService) {
   EXPECT_EQ(shown.out, LocalOnService({"report", "show", name, "--category", "backup"}).out);
 }
 
+TEST_F(OmbctlRemote, PinAndUnpinThroughTheServiceChangeTheServicesMachine) {
+  const std::string host = service_.machineName();
+  const CtlResult pin = Ctl({"pin", "--partition", "1", "--snapshot", "2", "--host", host});
+  ASSERT_EQ(pin.code, 0) << pin.err;
+  EXPECT_NE(pin.out.find("is pinned."), std::string::npos) << pin.out;
+  // The service's own listing and the one through the wire agree.
+  const nlohmann::json local = ValidJson("snapshots", LocalOnService({"snapshots", "--json"}).out);
+  const nlohmann::json remote = ValidJson("snapshots", Ctl({"snapshots", "--json", "--host", host}).out);
+  EXPECT_EQ(remote, local);
+  ASSERT_EQ(remote["snapshots"].size(), 2u);
+  EXPECT_TRUE(remote["snapshots"][0]["pinned"]);
+  EXPECT_FALSE(remote["snapshots"][1]["pinned"]);
+
+  const CtlResult missing = Ctl({"pin", "--partition", "2", "--snapshot", "1", "--host", host});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find("has no snapshot 1"), std::string::npos) << missing.err;
+
+  ASSERT_EQ(Ctl({"unpin", "--partition", "1", "--snapshot", "2", "--host", host}).code, 0);
+  EXPECT_FALSE(ValidJson("snapshots", LocalOnService({"snapshots", "--json"}).out)["snapshots"][0]["pinned"]);
+}
+
+TEST_F(OmbctlRemote, ReadOnlyServiceRefusesThePinAndSaysWhy) {
+  service_.Stop(SIGTERM, 10);
+  ASSERT_TRUE(service_.Start(serviceRoot_, {"--listen", "127.0.0.1:0", "--read-only"})) << service_.log();
+  const CtlResult pin = Ctl({"pin", "--partition", "1", "--snapshot", "1", "--host", service_.machineName()});
+  EXPECT_EQ(pin.code, 1);
+  EXPECT_NE(pin.err.find("read-only"), std::string::npos) << pin.err;
+  EXPECT_FALSE(ValidJson("snapshots", LocalOnService({"snapshots", "--json"}).out)["snapshots"][1]["pinned"]);
+}
+
 }  // namespace
 }  // namespace omb::test

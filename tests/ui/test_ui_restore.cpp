@@ -105,6 +105,32 @@ TEST_F(RestoreUiTest, WizardChoosesASnapshotAndItsRecovery) {
                 "\n\nThis will be a POINT IN TIME RESTORE\n");
 }
 
+TEST_F(RestoreUiTest, PinnedSnapshotIsMarkedInTheTabAndTheWizard) {
+  BackedUpMachine();
+  const test::RunResult pin =
+      test::RunProgram(test::BuiltProgram("tools/ombctl/ombctl"), {"pin", "--partition", "1", "--snapshot", "2"}, root_);
+  ASSERT_EQ(pin.exitCode, 0) << pin.err;
+  ui::RestoreView& tab = Tab();
+  const std::vector<SnapshotEntry>& snapshots = Console().model().Servers().servers[0].snapshots;
+  ASSERT_EQ(snapshots.size(), 2u);
+  EXPECT_EQ(tab.tree()->snapshotItem(1, 0)->text(0).toStdString(), snapshots[0].name + "  [pinned]");
+  EXPECT_EQ(tab.tree()->snapshotItem(1, 1)->text(0).toStdString(), snapshots[1].name);
+  // Choosing the marked item still chooses the snapshot by its own name.
+  tab.Choose(tab.tree()->snapshotItem(1, 0));
+  EXPECT_EQ(test::Find<QLineEdit>(&tab, ui::ControlName(ctl::kChosenSnapshot))->text().toStdString(),
+            snapshots[0].name);
+
+  auto wizard = Wizard();
+  Next(*wizard);
+  auto* tree = OnPage<ui::ServerTree>(*wizard, ctl::kServerTree);
+  tree->setCurrentItem(tree->partitionItem(1)->child(0));
+  auto* details = OnPage<ui::DetailsList>(*wizard, ctl::kDetailsList);
+  EXPECT_EQ(details->value("Pinned").toStdString(), "Yes, kept by excess deletion");
+  EXPECT_EQ(OnPage<QLineEdit>(*wizard, ctl::kSnapshotChosen)->text().toStdString(), snapshots[0].name);
+  tree->setCurrentItem(tree->partitionItem(1)->child(1));
+  EXPECT_TRUE(details->value("Pinned").isEmpty());
+}
+
 TEST_F(RestoreUiTest, SummaryNamesTheRecoveryMode) {
   EXPECT_EQ(ui::RestoreSummary("Mail1/Sales/Acme", "snap", false),
             "Mail1/Sales/Acme will be restored with snapshot:\r\nsnap\r\n\r\n"

@@ -15,13 +15,20 @@ constexpr const char* kHelp =
     "Usage: ombctl snapshots [--partition P] [--json] [--host H[:PORT]]\n\n"
     "Lists the snapshots of every server (or of partition P), oldest first:\n"
     "the number for omb --restore=P --snapshot=N (none for an incomplete one,\n"
-    "which cannot be restored), the creation time, complete or incomplete,\n"
+    "which cannot be restored), the creation time, complete or incomplete\n"
+    "(\"complete,pinned\" for one that excess deletion keeps; see ombctl pin),\n"
     "and the log extents an up-to-the-minute restore needs.\n"
     "LOGS is present (all needed extents are there), missing(K), other-series\n"
     "(the server has started a new log series since), none-needed, or\n"
     "no-hint (no log hint: point in time only).\n"
     "RECOVER-UNTIL is the latest time ombctl restore --until can recover the\n"
     "snapshot to (the earliest is CREATED), or - when its logs are not all there.\n";
+
+std::string StateText(const ops::SnapshotDetails& details) {
+  std::string state = details.complete ? "complete" : "incomplete";
+  if (details.pinned) state += ",pinned";
+  return state;
+}
 
 bool NeedsLogs(const ops::SnapshotDetails& details) { return details.logHint && details.firstLog < details.lastLog; }
 
@@ -69,6 +76,7 @@ void WriteSnapshotsJson(std::ostream& out, const std::vector<ops::SnapshotDetail
     json["name"] = details.name;
     json["created"] = UtcTimeText(details.creationTime);
     json["complete"] = details.complete;
+    json["pinned"] = details.pinned;
     json["logs"] = LogsJson(details);
     json["recovery_range"] = RecoveryRangeJson(details);
     snapshots.push_back(std::move(json));
@@ -87,7 +95,7 @@ void WriteSnapshotsText(std::ostream& out, const std::vector<ops::SnapshotDetail
   for (const ops::SnapshotDetails& details : list) {
     const bool needs = NeedsLogs(details);
     rows.push_back({std::to_string(details.partition), details.number == 0 ? "-" : std::to_string(details.number),
-                    LocalTimeText(details.creationTime), details.complete ? "complete" : "incomplete",
+                    LocalTimeText(details.creationTime), StateText(details),
                     needs ? ExtentName(details.firstLog) : "-", needs ? ExtentName(details.lastLog - 1) : "-",
                     LogsState(details), Recoverable(details) ? LocalTimeText(details.recoverTo) : "-",
                     details.name});

@@ -11,11 +11,15 @@ int RunReport(Invocation& call);
 int RunStatus(Invocation& call);
 int RunConfigure(Invocation& call);
 int RunRestore(Invocation& call);
+int RunPin(Invocation& call);
+int RunUnpin(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
       {"servers", "list the Domino servers of the machine", &RunServers},
       {"snapshots", "list the snapshots, their numbers and the logs they need", &RunSnapshots},
+      {"pin", "keep a snapshot from excess deletion", &RunPin},
+      {"unpin", "let excess deletion count a pinned snapshot again", &RunUnpin},
       {"reports", "list the run reports", &RunReports},
       {"report", "show or delete one report", &RunReport},
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},

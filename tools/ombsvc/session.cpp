@@ -86,6 +86,9 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerListSnapshots(channel, context);
     case remote::kMachineStatus:
       return AnswerMachineStatus(channel, context);
+    case remote::kPinSnapshot:
+    case remote::kUnpinSnapshot:
+      return AnswerPinCommand(command, channel, context);
     case remote::kCloseExchange:
       channel.SendByte(remote::kStatusAccepted);
       return {"ok", false};

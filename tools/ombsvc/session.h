@@ -52,6 +52,7 @@ Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerRestoreUntil(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerListSnapshots(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerMachineStatus(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerPinCommand(int command, remote::WireChannel& channel, SessionContext& context);
 
 // A report name that is one plain file name of a category folder.
 bool IsPlainFileName(const std::string& name);
