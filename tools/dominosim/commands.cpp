@@ -1,4 +1,4 @@
-// dominosim write, checksum, damage and info.
+// dominosim write, checksum, damage, compact and info.
 #include "tools/dominosim/commands.h"
 
 #include <fcntl.h>
@@ -216,6 +216,29 @@ int DamageCommand(const std::vector<std::string>& words) {
     return 1;
   }
   std::printf("Damaged %s\n", path.c_str());
+  return 0;
+}
+
+int CompactCommand(const std::vector<std::string>& words) {
+  const Args args(words, {"server", "db"}, {});
+  const ServerPlace place = ServerByNumber(ServerOption(args));
+  std::string db = args.Required("db");
+  std::replace(db.begin(), db.end(), '/', '\\');  // show a Windows path
+  notes::Runtime runtime;
+  if (!StartRuntime(runtime, place)) return 1;
+  notes::LogId instance{};
+  const notes::Status status = runtime.CompactDatabase(db, &instance);
+  if (status != notes::kNoError) {
+    Complain("cannot compact " + db + ": " + runtime.StatusText(status));
+    return 1;
+  }
+  std::string hex;
+  for (uint8_t byte : instance) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    hex += digits;
+  }
+  std::printf("Compacted %s: new instance identifier %s\n", db.c_str(), hex.c_str());
   return 0;
 }
 
