@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "vault/hint_files.h"
 
 namespace omb::backup {
 
@@ -44,20 +45,6 @@ bool ParseSequence(const std::string& text, uint64_t& value) {
   return true;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // "<32 hex digits> <path>": the path is the rest of the line, blanks and all.
 bool ParseDatabaseLine(const std::string& line, std::pair<std::string, notes::LogId>& entry) {
   if (line.size() < kIdDigits + 2 || line[kIdDigits] != ' ') return false;
@@ -95,13 +82,12 @@ int ReadInstanceIds(const std::string& directory, InstanceIds& ids) {
   const int64_t size = platform::FileSize(path);
   std::string text;
   if (size < 0 || size > kMaxFileSize || platform::ReadTextFile(path, text) != 0) return -1;
-  const std::vector<std::string> lines = Lines(text);
+  const std::vector<std::string> lines = NonEmptyLines(text);
   constexpr const char* kSequence = "sequence ";
   if (lines.size() < 2 || lines[0] != kHeader || lines[1].rfind(kSequence, 0) != 0) return -1;
   InstanceIds read;
   if (!ParseSequence(lines[1].substr(std::string(kSequence).size()), read.sequence)) return -1;
   for (size_t i = 2; i < lines.size(); ++i) {
-    if (lines[i].empty()) continue;
     std::pair<std::string, notes::LogId> entry;
     if (!ParseDatabaseLine(lines[i], entry)) return -1;
     read.databases.push_back(std::move(entry));

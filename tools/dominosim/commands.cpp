@@ -72,6 +72,13 @@ int ServerOption(const Args& args) {
   return args.Number("server", 1, 1, 8);
 }
 
+// --db with Windows separators, as the runtime and the messages show it.
+std::string DatabaseOption(const Args& args) {
+  std::string db = args.Required("db");
+  std::replace(db.begin(), db.end(), '/', '\\');
+  return db;
+}
+
 // Starts a runtime on the server's notes.ini; false (after a complaint) when it refuses.
 bool StartRuntime(notes::Runtime& runtime, const ServerPlace& place) {
   const notes::Status status = runtime.InitRuntime({"=" + place.notesIni});
@@ -192,8 +199,7 @@ int ChecksumCommand(const std::vector<std::string>& words) {
 int DamageCommand(const std::vector<std::string>& words) {
   const Args args(words, {"server", "db"}, {});
   const ServerPlace place = ServerByNumber(ServerOption(args));
-  std::string db = args.Required("db");
-  std::replace(db.begin(), db.end(), '/', '\\');  // show a Windows path
+  const std::string db = DatabaseOption(args);
   notes::Runtime runtime;
   if (!StartRuntime(runtime, place)) return 1;
   const bool absolute = db.size() >= 2 && db[1] == ':';
@@ -222,8 +228,7 @@ int DamageCommand(const std::vector<std::string>& words) {
 int CompactCommand(const std::vector<std::string>& words) {
   const Args args(words, {"server", "db"}, {});
   const ServerPlace place = ServerByNumber(ServerOption(args));
-  std::string db = args.Required("db");
-  std::replace(db.begin(), db.end(), '/', '\\');  // show a Windows path
+  const std::string db = DatabaseOption(args);
   notes::Runtime runtime;
   if (!StartRuntime(runtime, place)) return 1;
   notes::LogId instance{};
