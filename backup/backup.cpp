@@ -7,6 +7,7 @@
 
 #include "backup/databases.h"
 #include "backup/healing.h"
+#include "backup/identity.h"
 #include "component/component.h"
 #include "domino/incomplete.h"
 #include "domino/locks.h"
@@ -156,6 +157,7 @@ int BackupCore(notes::NotesApi& api, PartitionInfo& server, const std::string& c
   }
   platform::ReachStep("change-info-saved");
   int result = WriteHintFiles(server, list, disabled, changeInfoDirectory);
+  RecordInstanceIds(server, list, changeInfoDirectory);
   platform::ReachStep("hint-files-written");
   Emit(server.progress, "\r\nDomino backup mode stop completed\r\n");
   if (result == 0 && Interrupted(server)) return -1;

@@ -359,6 +359,29 @@ Status Runtime::DeleteDocument(const std::string& path, NoteId id) {
   return Commit(CanonicalHost(ResolvePath(path)), changes, false);
 }
 
+Status Runtime::CompactDatabase(const std::string& path, LogId* newInstanceId) {
+  std::lock_guard guard(mutex_);
+  if (Status s = Ready()) return s;
+  const fs::path host = CanonicalHost(ResolvePath(path));
+  auto lock = LockRuntime("db-" + PathKey(host));
+  if (!lock) return kErrFileWrite;
+  Database db;
+  if (const Status status = LoadDatabase(host, db)) return status;
+  // A backup holds the file as it was when backup mode began; a rewrite
+  // under another identity would leave its change information foreign.
+  BackupState state;
+  if (BackupJournal(host).Read(state) == kNoError) return kErrDbInBackup;
+  const LogId previous = db.header.instanceId;
+  while (db.header.instanceId == previous) db.header.instanceId = RandomInstanceId();
+  // Every log record so far belongs to the old identity: the copy needs none.
+  if (LogsFor(db)) {
+    if (const Status status = Log().LastLsn(db.header.lastLsn)) return status;
+  }
+  if (const Status status = SaveDatabase(host, db)) return status;
+  if (newInstanceId) *newInstanceId = db.header.instanceId;
+  return kNoError;
+}
+
 Status Runtime::Summarize(const std::string& path, DbSummary& summary) {
   std::lock_guard guard(mutex_);
   if (Status s = Ready()) return s;

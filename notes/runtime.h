@@ -114,6 +114,10 @@ class Runtime : public NotesApi {
   Status AddDocuments(const std::string& path, std::vector<Note> documents,
                       std::vector<NoteId>* ids = nullptr);
   Status DeleteDocument(const std::string& path, NoteId id);
+  // Rewrites a database as a copy-style compaction does: the same documents
+  // under a new instance identifier, so its later changes are logged under
+  // that one. Refused with kErrDbInBackup while it is in backup mode.
+  Status CompactDatabase(const std::string& path, LogId* newInstanceId = nullptr);
   Status Summarize(const std::string& path, DbSummary& summary);
   // The settings read from notes.ini (empty before InitRuntime).
   RuntimeConfig Config() const;

@@ -27,6 +27,7 @@ constexpr Status kErrLogIdMismatch = 5115;
 constexpr Status kErrLogDamaged = 5116;
 constexpr Status kErrNoLogPath = 5117;
 constexpr Status kErrNoSuchExtent = 5118;
+constexpr Status kErrDbInBackup = 5122;
 
 // The text of a status (masked with 0x3FFF), from one table.
 std::string RuntimeStatusText(Status status);

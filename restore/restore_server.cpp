@@ -4,6 +4,7 @@
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "restore/identity_check.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
 #include "storage/storage.h"
@@ -99,6 +100,7 @@ int RestoreServer(RestoreJob& job, std::string& errorText) {
   if (CheckRecoveryTime(job, errorText) != 0) return -1;
   std::string changeInfoDirectory;
   if (FindChangeInfoDirectory(job, errorText, changeInfoDirectory) != 0) return -1;
+  const IdentityChanges identityChanges = WarnOfIdentityChanges(job, changeInfoDirectory);
 
   std::vector<std::string> copiedLogs;
   if (job.pointInTime == 0 && PrepareUpToMinuteLogs(job, copiedLogs, errorText) != 0) return -1;
@@ -124,6 +126,7 @@ int RestoreServer(RestoreJob& job, std::string& errorText) {
   Say(job, "Change information applied.\r\n");
 
   const int recovered = Recover(job, errorText, databases, disabled, copiedLogs, shortfalls);
+  AddIdentityShortfalls(job, identityChanges, shortfalls);
   // A restore that left any logged database short of the requested point
   // has failed, however much it recovered; the report ends naming each.
   if (!shortfalls.empty()) {

@@ -105,16 +105,22 @@ int WriteDisabledList(const std::string& directory, const std::vector<std::strin
 int ReadDisabledList(const std::string& directory, std::vector<std::string>& paths) {
   std::string text;
   if (!ReadHintFile(platform::JoinPath(directory, kDisabledDatabases), text)) return -1;
+  for (std::string& line : NonEmptyLines(text)) paths.push_back(std::move(line));
+  return 0;
+}
+
+std::vector<std::string> NonEmptyLines(const std::string& text) {
+  std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) paths.push_back(line);
+    if (!line.empty()) lines.push_back(std::move(line));
     start = end + 1;
   }
-  return 0;
+  return lines;
 }
 
 bool IsDisabled(const std::vector<std::string>& paths, const std::string& dbPath) {

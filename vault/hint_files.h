@@ -22,6 +22,9 @@ int WriteDisabledList(const std::string& directory, const std::vector<std::strin
 int ReadDisabledList(const std::string& directory, std::vector<std::string>& paths);
 bool IsDisabled(const std::vector<std::string>& paths, const std::string& dbPath);
 
+// The non-empty lines of a hint file's text, without their line ends.
+std::vector<std::string> NonEmptyLines(const std::string& text);
+
 int WriteSnapshotTimeDate(const std::string& directory, const std::string& timeDateName);
 // First whitespace-free token of the file; -1 when it cannot be opened.
 int ReadSnapshotTimeDate(const std::string& directory, std::string& timeDateName);

@@ -86,6 +86,10 @@ std::string Torn(const fs::path& file, const std::string& bytes, const std::map<
   if (name == "disabled_databases") return lines("E:\\") ? "" : "a database list cut short";
   if (name == "log_hint") return std::regex_match(bytes, logHint) ? "" : "a log hint cut short";
   if (name == "snapshot_time_date") return std::regex_match(bytes, timeDate) ? "" : "a time/date name cut short";
+  if (name == "instance_ids") {
+    static const std::regex ids("OMB-INSTANCE-IDS 1\r\nsequence [0-9]+\r\n([0-9a-f]{32} E:\\\\[^\r\n]+\r\n)*");
+    return std::regex_match(bytes, ids) ? "" : "an identity record cut short";
+  }
   if (name == "incomplete") return lines("The backup that took this snapshot did not finish.") ? "" : "a mark cut short";
   if (name == "backup_mode_run") {
     static const std::regex run("process [0-9]+, started [0-9/: ]+\r\n");

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "backup/backup.h"
+#include "backup/identity.h"
 #include "component/component.h"
 #include "domino/incomplete.h"
 #include "domino/locks.h"
@@ -21,6 +22,7 @@
 #include "tests/support/fake_services.h"
 #include "tests/support/fake_storage.h"
 #include "tests/support/recording_observer.h"
+#include "vault/instance_ids.h"
 #include "vault/log_archive.h"
 
 namespace omb::backup {
@@ -280,6 +282,73 @@ TEST_F(BackupRunTest, DeleteExcessKeepsTheNewestSnapshots) {
   std::string report = Reports();
   EXPECT_TRUE(Contains(report, ": Removing snapshots in excess of 1\r\n"));
   EXPECT_TRUE(Contains(report, ": Deleted 1 snapshots\r\n"));
+}
+
+// ---- identity changes between backups ----------------------------------------------
+
+class IdentityChangeTest : public BackupRunTest {
+ protected:
+  // Another backup, a day after the previous one.
+  std::string NextBackup() {
+    rig_->storage.SetNextCreationTime(test::FileTimeUtc(2003, 4, 8 + backups_++, 10, 0, 0));
+    const size_t before = Reports().size();
+    EXPECT_EQ(RunOne(), 0);
+    return Reports().substr(before);
+  }
+  static std::string WarningFor(const std::string& relative) {
+    return "WARNING: Database " + Db(relative) +
+           " has a new instance identifier since the previous backup: roll-forward from older snapshots is "
+           "broken for it until this backup.\r\n";
+  }
+  int backups_ = 0;
+};
+
+TEST_F(IdentityChangeTest, ChangedLoggedDatabaseIsNamedOnceByTheNextBackup) {
+  ASSERT_EQ(RunOne(), 0);
+  EXPECT_FALSE(Contains(Reports(), "new instance identifier")) << "a first backup has nothing to compare";
+  rig_->notes.FindDatabase(Db("mail\\a.nsf"))->instanceId[0] ^= 0xFF;
+  rig_->notes.FindDatabase(Db("mail\\b.nsf"))->instanceId[0] ^= 0xFF;  // not logged: nothing to roll forward
+
+  const std::string second = NextBackup();
+  EXPECT_TRUE(Contains(second, WarningFor("mail\\a.nsf"))) << second;
+  EXPECT_FALSE(Contains(second, Db("mail\\b.nsf") + " has a new"));
+  EXPECT_FALSE(Contains(second, Db("names.nsf") + " has a new"));
+  EXPECT_TRUE(Contains(second, ": Backup Completed for Server: "));
+
+  EXPECT_FALSE(Contains(NextBackup(), "new instance identifier"));
+}
+
+// A backup that did not finish recorded the new identifier, but no usable
+// snapshot's report named it: the next backup still does.
+TEST_F(IdentityChangeTest, UnfinishedBackupBetweenDoesNotHideTheChange) {
+  const PartitionInfo server = Server();
+  const std::string folder = std::string(kVault) + "\\Mail1\\";
+  auto record = [&](const std::string& name, uint64_t sequence, uint8_t firstByte) {
+    std::filesystem::create_directories(platform::HostPath(folder + name));
+    InstanceIds ids;
+    ids.sequence = sequence;
+    notes::LogId id{};
+    id[0] = firstByte;
+    ids.databases = {{Db("mail\\a.nsf"), id}};
+    ASSERT_EQ(WriteInstanceIds(folder + name, ids), 0);
+  };
+  record("dominosnap__HOST__Mail1__4-7-2003_9.5.12", 1, 0x11);
+  record("dominosnap__HOST__Mail1__4-8-2003_9.5.12", 2, 0x22);
+  ASSERT_EQ(MarkSnapshotIncomplete(server, "dominosnap__HOST__Mail1__4-8-2003_9.5.12"), 0);
+  std::vector<DatabaseRecord> list(1);
+  list[0].path = Db("mail\\a.nsf");
+  list[0].logged = true;
+  list[0].instanceId[0] = 0x22;
+  PartitionInfo target = server;
+  const std::string recent = folder + "dominosnap__HOST__MAIL1__recent";
+  std::filesystem::create_directories(platform::HostPath(recent));
+
+  RecordInstanceIds(target, list, recent);
+
+  EXPECT_TRUE(Contains(target.progress.text, WarningFor("mail\\a.nsf"))) << target.progress.text;
+  InstanceIds written;
+  ASSERT_EQ(ReadInstanceIds(recent, written), 0);
+  EXPECT_EQ(written.sequence, 3u) << "counts on from the highest record, finished or not";
 }
 
 // ---- refusals and failures of whole servers -------------------------------------

@@ -240,3 +240,58 @@ TEST_F(BackupRestoreTest, EmptyChangeInformationIsZeroBytes) {
 
 }  // namespace
 }  // namespace omb::notes::test
+
+namespace omb::notes::test {
+namespace {
+
+// A copy-style compaction keeps the documents under a new instance
+// identifier; a copy from before it rolls forward only up to the compaction,
+// because the later records belong to the new identity.
+class CompactionTest : public BackupRestoreTest {
+ protected:
+  LogId InstanceOf(const std::string& path) {
+    Database db;
+    EXPECT_EQ(LoadDatabase(Host(path), db), kNoError);
+    return db.header.instanceId;
+  }
+};
+
+TEST_F(CompactionTest, NewIdentityKeepsDocumentsAndOlderCopiesStopAtIt) {
+  Start();
+  ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", Docs("first", 20)), kNoError);
+  CopyTree(Host("E:\\"), snapshot_);
+  ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("before", 5)), kNoError);
+  const LogId old = InstanceOf(kDb);
+  const auto atCompaction = Subjects(kDb);
+
+  LogId reported{};
+  ASSERT_EQ(runtime_.CompactDatabase(kDb, &reported), kNoError);
+  EXPECT_NE(InstanceOf(kDb), old);
+  EXPECT_EQ(InstanceOf(kDb), reported);
+  EXPECT_EQ(Subjects(kDb), atCompaction);
+  ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("after", 7)), kNoError);
+
+  CopyTree(snapshot_, Host("E:\\"));
+  uint32_t failing = 0;
+  ASSERT_EQ(runtime_.Recover(NameBuffer({kDb}), nullptr, 1, failing), kNoError);
+  EXPECT_EQ(Subjects(kDb), atCompaction);
+  EXPECT_EQ(InstanceOf(kDb), old);
+}
+
+TEST_F(CompactionTest, RefusedInBackupModeAndForMissingDatabases) {
+  Start();
+  ASSERT_EQ(runtime_.CreateDatabase(kDb, true, "a", Docs("first", 3)), kNoError);
+  const LogId old = InstanceOf(kDb);
+  Handle db = 0;
+  uint32_t context = 0;
+  ASSERT_EQ(StartBackup(db, context), kNoError);
+  EXPECT_EQ(runtime_.CompactDatabase(kDb), kErrDbInBackup);
+  EXPECT_EQ(InstanceOf(kDb), old);
+  EXPECT_EQ(runtime_.BackupEnd(db, context, kBackupEndAbort), kNoError);
+  runtime_.CloseDb(db);
+  EXPECT_EQ(runtime_.CompactDatabase(kDb), kNoError);
+  EXPECT_EQ(runtime_.CompactDatabase("E:\\Data\\missing.nsf"), kErrFileNotFound);
+}
+
+}  // namespace
+}  // namespace omb::notes::test

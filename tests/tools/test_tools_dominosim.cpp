@@ -1,6 +1,6 @@
 // dominosim as other tests and the demo call it: the machines it makes
 // (registry keys and notes.ini files as discovery reads them), stable
-// checksums, damage, one-line errors with exit code 2, and serve running
+// checksums, damage, compaction, one-line errors with exit code 2, and serve running
 // under the program name nserver.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -141,6 +141,15 @@ TEST_F(DominosimTest, ChecksumIsStableAndFollowsWritesAndDamage) {
   const RunResult damaged = Sim({"checksum", "--server", "1"});
   EXPECT_NE(damaged.out.find("mail\\user2.nsf damaged\n"), std::string::npos);
   EXPECT_NE(damaged.out.find("names.nsf 1 "), std::string::npos);
+
+  // Compaction keeps the documents; a damaged or missing database is refused.
+  ASSERT_EQ(Sim({"compact", "--server", "1", "--db", "mail\\user1.nsf"}).exitCode, 0);
+  EXPECT_EQ(Sim({"checksum", "--server", "1"}).out, damaged.out);
+  for (const char* db : {"mail\\user2.nsf", "mail\\missing.nsf"}) {
+    const RunResult refused = Sim({"compact", "--server", "1", "--db", db});
+    EXPECT_EQ(refused.exitCode, 1) << db;
+    EXPECT_EQ(Lines(refused.err), 1u) << refused.err;
+  }
 }
 
 TEST_F(DominosimTest, MisuseGivesOneLineAndExitCodeTwo) {
@@ -162,7 +171,7 @@ TEST_F(DominosimTest, MisuseGivesOneLineAndExitCodeTwo) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"init"}, {"write", "--server", "2", "--db", "a.nsf", "--docs", "1"},
            {"write", "--server", "1", "--db", "a.nsf", "--docs", "many"},
-           {"checksum"}, {"damage", "--server", "1"}}) {
+           {"checksum"}, {"damage", "--server", "1"}, {"compact", "--server", "1"}}) {
     const RunResult result = Sim(args);
     EXPECT_EQ(result.exitCode, 2) << args[0];
     EXPECT_EQ(Lines(result.err), 1u) << result.err;

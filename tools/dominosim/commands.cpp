@@ -1,4 +1,4 @@
-// dominosim write, checksum, damage and info.
+// dominosim write, checksum, damage, compact and info.
 #include "tools/dominosim/commands.h"
 
 #include <fcntl.h>
@@ -70,6 +70,13 @@ void PrintBackupMode(const std::string& dataDir) {
 int ServerOption(const Args& args) {
   if (!args.Has("server")) throw UsageError("option --server is required");
   return args.Number("server", 1, 1, 8);
+}
+
+// --db with Windows separators, as the runtime and the messages show it.
+std::string DatabaseOption(const Args& args) {
+  std::string db = args.Required("db");
+  std::replace(db.begin(), db.end(), '/', '\\');
+  return db;
 }
 
 // Starts a runtime on the server's notes.ini; false (after a complaint) when it refuses.
@@ -192,8 +199,7 @@ int ChecksumCommand(const std::vector<std::string>& words) {
 int DamageCommand(const std::vector<std::string>& words) {
   const Args args(words, {"server", "db"}, {});
   const ServerPlace place = ServerByNumber(ServerOption(args));
-  std::string db = args.Required("db");
-  std::replace(db.begin(), db.end(), '/', '\\');  // show a Windows path
+  const std::string db = DatabaseOption(args);
   notes::Runtime runtime;
   if (!StartRuntime(runtime, place)) return 1;
   const bool absolute = db.size() >= 2 && db[1] == ':';
@@ -216,6 +222,28 @@ int DamageCommand(const std::vector<std::string>& words) {
     return 1;
   }
   std::printf("Damaged %s\n", path.c_str());
+  return 0;
+}
+
+int CompactCommand(const std::vector<std::string>& words) {
+  const Args args(words, {"server", "db"}, {});
+  const ServerPlace place = ServerByNumber(ServerOption(args));
+  const std::string db = DatabaseOption(args);
+  notes::Runtime runtime;
+  if (!StartRuntime(runtime, place)) return 1;
+  notes::LogId instance{};
+  const notes::Status status = runtime.CompactDatabase(db, &instance);
+  if (status != notes::kNoError) {
+    Complain("cannot compact " + db + ": " + runtime.StatusText(status));
+    return 1;
+  }
+  std::string hex;
+  for (uint8_t byte : instance) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    hex += digits;
+  }
+  std::printf("Compacted %s: new instance identifier %s\n", db.c_str(), hex.c_str());
   return 0;
 }
 

@@ -12,6 +12,7 @@ int InitCommand(const std::vector<std::string>& words);
 int WriteCommand(const std::vector<std::string>& words);
 int ChecksumCommand(const std::vector<std::string>& words);
 int DamageCommand(const std::vector<std::string>& words);
+int CompactCommand(const std::vector<std::string>& words);
 int ServeCommand(const std::vector<std::string>& words);
 int InfoCommand(const std::vector<std::string>& words);
 

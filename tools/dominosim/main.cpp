@@ -1,6 +1,6 @@
 // dominosim: drives the Notes runtime from outside. It makes simulated
 // machines with Domino servers, writes documents as a running server would,
-// prints checksums, damages databases and stands in for a running server.
+// prints checksums, damages and compacts databases and stands in for a running server.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -18,6 +18,7 @@ constexpr const char* kUsage =
     "  write --server N --db PATH --docs K\n"
     "  checksum --server N\n"
     "  damage --server N --db PATH\n"
+    "  compact --server N --db PATH\n"
     "  serve --server N\n"
     "  info\n";
 
@@ -27,6 +28,7 @@ int Dispatch(const std::string& command, const std::vector<std::string>& words) 
   if (command == "write") return WriteCommand(words);
   if (command == "checksum") return ChecksumCommand(words);
   if (command == "damage") return DamageCommand(words);
+  if (command == "compact") return CompactCommand(words);
   if (command == "serve") return ServeCommand(words);
   if (command == "info") return InfoCommand(words);
   throw UsageError("unknown command \"" + command + "\" (try dominosim help)");
