@@ -92,7 +92,14 @@ class TimingNotes : public omb::notes::NotesApi {
   Clock::duration writingInBackupMode{};  // untimed set-up inside the run
 
   Status InitRuntime(const std::vector<std::string>& a) override { return rt_.InitRuntime(a); }
-  void TermRuntime() override { rt_.TermRuntime(); }
+  // The backup ends the runtime after its last server, which removes the
+  // journals of the ended backup modes: timed, outside the save.
+  void TermRuntime() override {
+    Timed("TermRuntime", [&] {
+      rt_.TermRuntime();
+      return omb::notes::Status{0};
+    });
+  }
   Status GetServerName(std::string& c) override { return rt_.GetServerName(c); }
   Status AbbreviateName(const std::string& c, std::string& a) override { return rt_.AbbreviateName(c, a); }
   Status GetLogStyle(int& s) override { return rt_.GetLogStyle(s); }
