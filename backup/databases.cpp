@@ -64,11 +64,18 @@ void CollectDatabases(DatabaseWalk& walk, const std::string& directory, bool via
     if (entry.isDirectory) {
       CollectDatabases(walk, path, linked);
     } else if (IsDatabaseFile(entry.name)) {
+      // A database reached again (a link to one of the tree) is listed
+      // once: twice in backup mode, its second start would end the first.
+      // One that cannot be examined (a dangling link) is listed as before.
+      struct stat info {};
+      const bool again = ::stat(platform::HostPath(path).c_str(), &info) == 0 &&
+                         !walk.visited.insert({info.st_dev, info.st_ino}).second;
+      if (linked && walk.linked != nullptr) walk.linked->push_back(path);
+      if (again) continue;
       DatabaseRecord record;
       record.path = path;
       record.changeFileName = entry.name + ".dat";
       walk.list.push_back(record);
-      if (linked && walk.linked != nullptr) walk.linked->push_back(path);
     }
   }
 }

@@ -28,8 +28,9 @@ struct DatabaseRecord {
 
 // Recursive, depth first; .nsf, .ntf and .box (any case). 0 or the Win32
 // error of the first listing. Each folder is walked once, however many
-// links lead to it, so a link back into the tree is no loop; `linked`, when
-// given, receives the databases reached through a symbolic link.
+// links lead to it, so a link back into the tree is no loop, and each
+// database file is listed once, at the first path that reaches it; `linked`,
+// when given, receives every path reached through a symbolic link.
 int EnumerateDatabases(const std::string& directory, std::vector<DatabaseRecord>& list,
                        std::vector<std::string>* linked = nullptr);
 

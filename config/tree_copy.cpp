@@ -1,8 +1,6 @@
 #include "config/tree_copy.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,26 +25,7 @@ namespace {
 
 constexpr size_t kCompareChunk = 1 << 20;
 
-// Closes a descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now; false (errno set) when the close reported an error.
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
+using Fd = platform::FileDescriptor;
 
 int Win32FromErrno(int error) {
   switch (error) {
@@ -61,30 +40,6 @@ int Win32FromErrno(int error) {
     case ENAMETOOLONG: return 206;
     case EIO: return 1117;
     default: return 87;
-  }
-}
-
-// Contents of `from` into `to` (both open, `to` empty): a clone where the
-// file system shares blocks, else the kernel's copy, else reads and writes.
-int CopyContents(int from, int to, off_t size) {
-  if (size == 0) return 0;
-  if (::ioctl(to, FICLONE, from) == 0) return 0;
-  for (;;) {
-    ssize_t done = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
-    if (done > 0) continue;
-    if (done == 0) return 0;
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
-    return errno;
-  }
-  if (::lseek(from, 0, SEEK_SET) < 0 || ::lseek(to, 0, SEEK_SET) < 0 || ::ftruncate(to, 0) != 0) return errno;
-  std::vector<char> buffer(kCompareChunk);
-  for (;;) {
-    ssize_t got = ::read(from, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) return 0;
-    if (!platform::WriteAll(to, buffer.data(), static_cast<size_t>(got))) return errno;
   }
 }
 
@@ -221,8 +176,9 @@ class Copier {
         targetInfo.st_ino == sourceInfo.st_ino) {
       return Failed(reason, EBUSY);
     }
-    int error = ::ftruncate(target.get(), 0) == 0 ? CopyContents(source.get(), target.get(), sourceInfo.st_size)
-                                                   : errno;
+    int error = ::ftruncate(target.get(), 0) != 0 ? errno
+                : sourceInfo.st_size == 0           ? 0
+                                                    : platform::CopyFileData(source.get(), target.get());
     if (error == 0) error = Verify(source.get(), target.get(), reason);
     if (error == 0) {
       struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};

@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -158,35 +156,6 @@ namespace {
 
 using detail::ReadHostFile;
 
-// Copies the contents of one open file into another: a reflink when the file
-// system shares extents, else copy_file_range, else plain reads and writes.
-bool CopyContents(int from, int to, off_t size) {
-  if (::ioctl(to, FICLONE, from) == 0) return true;
-  off_t copied = 0;
-  bool rangeWorks = true;
-  while (rangeWorks && copied < size) {
-    ssize_t done = ::copy_file_range(from, nullptr, to, nullptr, static_cast<size_t>(size - copied), 0);
-    if (done < 0 && errno == EINTR) continue;
-    if (done < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-      rangeWorks = false;
-      break;
-    }
-    if (done < 0) return false;
-    if (done == 0) break;  // the source shrank while copying
-    copied += done;
-  }
-  if (rangeWorks) return true;
-  if (::lseek(from, copied, SEEK_SET) < 0 || ::lseek(to, copied, SEEK_SET) < 0) return false;
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
-  }
-}
-
 int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
   int source = OpenFile(from, O_RDONLY);
   if (source < 0) return Win32FromErrno(errno, from);
@@ -212,8 +181,8 @@ int CopyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
     ::close(target);
     return kSharingViolation;
   }
-  bool ok = ::ftruncate(target, 0) == 0 && CopyContents(source, target, sourceInfo.st_size);
-  int error = errno;
+  int error = ::ftruncate(target, 0) == 0 ? CopyFileData(source, target) : errno;
+  bool ok = error == 0;
   if (ok) {
     // CopyFile keeps the last-write time of the source.
     struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};

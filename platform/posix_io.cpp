@@ -1,11 +1,14 @@
 #include "platform/posix_io.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
+#include <vector>
 
 #include "platform/file_faults.h"
 
@@ -141,6 +144,38 @@ int SyncFolder(const std::filesystem::path& folder) {
   ::close(fd);
   errno = error;
   return result;
+}
+
+int CopyFileData(int from, int to, bool tryClone, bool* cloned) {
+  if (cloned) *cloned = false;
+  if (tryClone && ::ioctl(to, FICLONE, from) == 0) {
+    if (cloned) *cloned = true;
+    return 0;
+  }
+  for (;;) {
+    const ssize_t done = ::copy_file_range(from, nullptr, to, nullptr, size_t{1} << 30, 0);
+    if (done > 0) continue;
+    if (done == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+    return errno;
+  }
+  // The kernel refused this pair of files: both offsets are where its copy
+  // stopped, so reading and writing goes on from there.
+  std::vector<char> buffer(size_t{1} << 20);
+  for (;;) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    if (!WriteAll(to, buffer.data(), static_cast<size_t>(got))) return errno == 0 ? EIO : errno;
+  }
+}
+
+bool FileDescriptor::Close() {
+  const int fd = fd_;
+  fd_ = -1;
+  return ::close(fd) == 0;
 }
 
 }  // namespace omb::platform

@@ -30,4 +30,27 @@ int MakeDirectory(const std::filesystem::path& path, mode_t mode = 0777);
 // cannot be opened or synced is reported as -1.
 int SyncFolder(const std::filesystem::path& folder);
 
+// Copies the data of `from`, from its offset to its end, into `to` at its
+// offset: a clone where the file system shares blocks (only when `tryClone`;
+// `cloned` tells whether it was one), else the kernel's copy, else reads and
+// writes. 0, or the errno of the failure.
+int CopyFileData(int from, int to, bool tryClone = true, bool* cloned = nullptr);
+
+// Owns an open descriptor and closes it on every way out.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) Close();
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now; false (errno set) when the close reported an error.
+  bool Close();
+
+ private:
+  int fd_;
+};
+
 }  // namespace omb::platform

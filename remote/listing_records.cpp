@@ -1,29 +1,19 @@
 #include "remote/listing_records.h"
 
-#include <algorithm>
-
 #include "remote/limits.h"
+#include "remote/record_parts.h"
 
 namespace omb::remote {
 
 namespace {
 
-// A 64-bit value travels as its low, then its high half.
-void PutUint64(WireWriter& out, uint64_t value) {
-  out.Int32(static_cast<int32_t>(value & 0xFFFFFFFFu));
-  out.Int32(static_cast<int32_t>(value >> 32));
-}
+void PutInt64(WireWriter& out, int64_t value) { out.Uint64(static_cast<uint64_t>(value)); }
+int64_t GetInt64(WireReader& in) { return static_cast<int64_t>(in.Uint64()); }
 
-uint64_t GetUint64(WireReader& in) {
-  const uint32_t low = static_cast<uint32_t>(in.Int32());
-  const uint32_t high = static_cast<uint32_t>(in.Int32());
-  return uint64_t{high} << 32 | low;
-}
-
-void PutInt64(WireWriter& out, int64_t value) { PutUint64(out, static_cast<uint64_t>(value)); }
-int64_t GetInt64(WireReader& in) { return static_cast<int64_t>(GetUint64(in)); }
-
+void PutUint32(WireWriter& out, uint32_t value) { out.Int32(static_cast<int32_t>(value)); }
 uint32_t GetUint32(WireReader& in) { return static_cast<uint32_t>(in.Int32()); }
+
+void PutText(WireWriter& out, const std::string& text) { out.String(text); }
 
 // A drive letter: an ASCII letter, or 0.
 char GetDrive(WireReader& in) {
@@ -32,24 +22,20 @@ char GetDrive(WireReader& in) {
   return static_cast<char>(value);
 }
 
-std::string Name(WireReader& in) { return in.String(kMaxNameBytes); }
-
 void PutSnapshotDetails(WireWriter& out, const ops::SnapshotDetails& details) {
   out.Int32(details.partition);
   out.String(details.server);
   out.String(details.name);
   out.Int32(details.number);
-  PutUint64(out, details.creationTime);
+  out.Uint64(details.creationTime);
   out.Flag(details.complete);
   out.Flag(details.logHint);
-  out.Int32(static_cast<int32_t>(details.firstLog));
-  out.Int32(static_cast<int32_t>(details.lastLog));
+  PutUint32(out, details.firstLog);
+  PutUint32(out, details.lastLog);
   out.String(details.logSeries);
   out.Flag(details.seriesCurrent);
-  out.Int32(static_cast<int32_t>(details.missingCount));
-  const size_t named = std::min(details.missingLogs.size(), ops::kMaxListedItems);
-  out.Int32(static_cast<int32_t>(named));
-  for (size_t index = 0; index < named; ++index) out.Int32(static_cast<int32_t>(details.missingLogs[index]));
+  PutUint32(out, details.missingCount);
+  PutFirst(out, details.missingLogs, ops::kMaxListedItems, PutUint32);
   out.Flag(details.logsPresent);
   PutUint64(out, details.recoverFrom);
   PutUint64(out, details.recoverTo);
@@ -59,19 +45,18 @@ void PutSnapshotDetails(WireWriter& out, const ops::SnapshotDetails& details) {
 ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
   ops::SnapshotDetails details;
   details.partition = in.Int32();
-  details.server = Name(in);
-  details.name = Name(in);
+  details.server = GetName(in);
+  details.name = GetName(in);
   details.number = in.Int32();
-  details.creationTime = GetUint64(in);
+  details.creationTime = in.Uint64();
   details.complete = in.Flag();
   details.logHint = in.Flag();
   details.firstLog = GetUint32(in);
   details.lastLog = GetUint32(in);
-  details.logSeries = Name(in);
+  details.logSeries = GetName(in);
   details.seriesCurrent = in.Flag();
   details.missingCount = GetUint32(in);
-  const size_t named = in.Count(ops::kMaxListedItems);
-  for (size_t index = 0; index < named; ++index) details.missingLogs.push_back(GetUint32(in));
+  details.missingLogs = GetList(in, ops::kMaxListedItems, GetUint32);
   details.logsPresent = in.Flag();
   details.recoverFrom = GetUint64(in);
   details.recoverTo = GetUint64(in);
@@ -86,11 +71,9 @@ void PutServerStatus(WireWriter& out, const ops::ServerStatus& server) {
   out.Int32(server.snapshots);
   out.Int32(server.incompleteSnapshots);
   out.String(server.newestComplete);
-  PutUint64(out, server.newestCompleteTime);
+  out.Uint64(server.newestCompleteTime);
   out.Int32(server.databasesInBackup);
-  const size_t named = std::min(server.backupModeDatabases.size(), ops::kMaxListedItems);
-  out.Int32(static_cast<int32_t>(named));
-  for (size_t index = 0; index < named; ++index) out.String(server.backupModeDatabases[index]);
+  PutFirst(out, server.backupModeDatabases, ops::kMaxListedItems, PutText);
   out.Int32(server.extentsWaiting);
   out.Byte(static_cast<uint8_t>(server.logDrive));
   PutInt64(out, server.logFreeMegabytes);
@@ -99,15 +82,14 @@ void PutServerStatus(WireWriter& out, const ops::ServerStatus& server) {
 ops::ServerStatus GetServerStatus(WireReader& in) {
   ops::ServerStatus server;
   server.partition = in.Int32();
-  server.server = Name(in);
-  server.logStyle = Name(in);
+  server.server = GetName(in);
+  server.logStyle = GetName(in);
   server.snapshots = in.Int32();
   server.incompleteSnapshots = in.Int32();
-  server.newestComplete = Name(in);
-  server.newestCompleteTime = GetUint64(in);
+  server.newestComplete = GetName(in);
+  server.newestCompleteTime = in.Uint64();
   server.databasesInBackup = in.Int32();
-  const size_t named = in.Count(ops::kMaxListedItems);
-  for (size_t index = 0; index < named; ++index) server.backupModeDatabases.push_back(Name(in));
+  server.backupModeDatabases = GetList(in, ops::kMaxListedItems, GetName);
   server.extentsWaiting = in.Int32();
   server.logDrive = GetDrive(in);
   server.logFreeMegabytes = GetInt64(in);
@@ -117,38 +99,30 @@ ops::ServerStatus GetServerStatus(WireReader& in) {
 }  // namespace
 
 void PutSnapshotDetailsList(WireWriter& out, const std::vector<ops::SnapshotDetails>& list) {
-  const size_t count = std::min(list.size(), kMaxPartitions * kMaxSnapshots);
-  out.Int32(static_cast<int32_t>(count));
-  for (size_t index = 0; index < count; ++index) PutSnapshotDetails(out, list[index]);
+  PutFirst(out, list, kMaxPartitions * kMaxSnapshots, PutSnapshotDetails);
 }
 
 std::vector<ops::SnapshotDetails> GetSnapshotDetailsList(WireReader& in) {
-  const size_t count = in.Count(kMaxPartitions * kMaxSnapshots);
-  std::vector<ops::SnapshotDetails> list;
-  for (size_t index = 0; index < count; ++index) list.push_back(GetSnapshotDetails(in));
-  return list;
+  return GetList(in, kMaxPartitions * kMaxSnapshots, GetSnapshotDetails);
 }
 
 void PutMachineStatus(WireWriter& out, const ops::MachineStatus& status) {
   out.String(status.machineName);
-  PutUint64(out, status.now);
+  out.Uint64(status.now);
   out.Int32(status.discoveryResult);
   out.Byte(static_cast<uint8_t>(status.vaultinfoDrive));
   PutInt64(out, status.vaultinfoFreeMegabytes);
-  const size_t count = std::min(status.servers.size(), kMaxPartitions);
-  out.Int32(static_cast<int32_t>(count));
-  for (size_t index = 0; index < count; ++index) PutServerStatus(out, status.servers[index]);
+  PutFirst(out, status.servers, kMaxPartitions, PutServerStatus);
 }
 
 ops::MachineStatus GetMachineStatus(WireReader& in) {
   ops::MachineStatus status;
-  status.machineName = Name(in);
-  status.now = GetUint64(in);
+  status.machineName = GetName(in);
+  status.now = in.Uint64();
   status.discoveryResult = in.Int32();
   status.vaultinfoDrive = GetDrive(in);
   status.vaultinfoFreeMegabytes = GetInt64(in);
-  const size_t count = in.Count(kMaxPartitions);
-  for (size_t index = 0; index < count; ++index) status.servers.push_back(GetServerStatus(in));
+  status.servers = GetList(in, kMaxPartitions, GetServerStatus);
   return status;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "remote/limits.h"
+#include "remote/record_parts.h"
 
 namespace omb::remote {
 
@@ -14,8 +15,6 @@ char GetDriveLetter(WireReader& in) {
   if (value < 0 || value > 0x7F) throw SocketFailure(kRecvFailed);
   return static_cast<char>(value);
 }
-
-std::string Name(WireReader& in) { return in.String(kMaxNameBytes); }
 
 }  // namespace
 
@@ -32,12 +31,12 @@ void PutVldInfo(WireWriter& out, const VldInfo& disk) {
 VldInfo GetVldInfo(WireReader& in) {
   VldInfo disk;
   disk.driveLetter = GetDriveLetter(in);
-  disk.volumePath = Name(in);
-  disk.storagePath = Name(in);
+  disk.volumePath = GetName(in);
+  disk.storagePath = GetName(in);
   disk.onVld = in.Byte() == 1;  // true only when the byte is 1
-  disk.volume = Name(in);
-  disk.filer = Name(in);
-  disk.fileName = Name(in);
+  disk.volume = GetName(in);
+  disk.filer = GetName(in);
+  disk.fileName = GetName(in);
   return disk;
 }
 
@@ -48,24 +47,21 @@ void PutSnapshotEntry(WireWriter& out, const SnapshotEntry& entry) {
   out.String(entry.dateTimeText);
   out.String(entry.pointInTimeText);
   out.Wide(entry.component.name);
-  out.Int32(static_cast<int32_t>(entry.component.creationTime & 0xFFFFFFFFu));
-  out.Int32(static_cast<int32_t>(entry.component.creationTime >> 32));
+  out.Uint64(entry.component.creationTime);
 }
 
 // The time texts must fit their 32-byte fields; the component's name is
 // kept whole (a snapshot name is longer than 32 characters).
 SnapshotEntry GetSnapshotEntry(WireReader& in) {
   SnapshotEntry entry;
-  entry.name = Name(in);
+  entry.name = GetName(in);
   entry.wideName = platform::Utf8ToUtf16(entry.name, platform::InvalidUtf8::Latin1);
   entry.dateText = in.String(kMaxTimeTextBytes);
   entry.timeText = in.String(kMaxTimeTextBytes);
   entry.dateTimeText = in.String(kMaxTimeTextBytes);
   entry.pointInTimeText = in.String(kMaxTimeTextBytes);
   entry.component.name = in.Wide(kMaxNameBytes);
-  const uint32_t low = static_cast<uint32_t>(in.Int32());
-  const uint32_t high = static_cast<uint32_t>(in.Int32());
-  entry.component.creationTime = uint64_t{high} << 32 | low;
+  entry.component.creationTime = in.Uint64();
   return entry;
 }
 
@@ -84,8 +80,7 @@ void PutPartitionInfo(WireWriter& out, const PartitionInfo& server) {
   out.Int32(server.archiveLogging);
   out.Flag(server.notesReadable);
   out.String(server.logStyle);
-  out.Int32(static_cast<int32_t>(server.snapshots.size()));
-  for (const SnapshotEntry& entry : server.snapshots) PutSnapshotEntry(out, entry);
+  PutList(out, server.snapshots, PutSnapshotEntry);
 }
 
 PartitionInfo GetPartitionInfo(WireReader& in) {
@@ -94,18 +89,17 @@ PartitionInfo GetPartitionInfo(WireReader& in) {
   server.selected = in.Flag();
   server.dataDisk = GetVldInfo(in);
   server.logDisk = GetVldInfo(in);
-  server.dataPath = Name(in);
-  server.logPath = Name(in);
-  server.notesIniPath = Name(in);
-  server.serverName = Name(in);
-  server.shortName = Name(in);
+  server.dataPath = GetName(in);
+  server.logPath = GetName(in);
+  server.notesIniPath = GetName(in);
+  server.serverName = GetName(in);
+  server.shortName = GetName(in);
   server.partitioned = in.Flag();
   server.logStyleCode = in.Int32();
   server.archiveLogging = in.Int32();
   server.notesReadable = in.Flag();
-  server.logStyle = Name(in);
-  const size_t count = in.Count(kMaxSnapshots);
-  for (size_t index = 0; index < count; ++index) server.snapshots.push_back(GetSnapshotEntry(in));
+  server.logStyle = GetName(in);
+  server.snapshots = GetList(in, kMaxSnapshots, GetSnapshotEntry);
   return server;
 }
 
@@ -123,7 +117,7 @@ BackupRequest GetBackupRequest(WireReader& in) {
   request.keepCount = in.Int32();
   request.runNow = in.Flag();
   request.replaceExistingJob = in.Flag();
-  request.jobName = Name(in);
+  request.jobName = GetName(in);
   return request;
 }
 
@@ -157,7 +151,7 @@ void PutServerList(WireWriter& out, const ServerList& list) {
 void GetServerList(WireReader& in, ServerList& list) {
   const size_t count = in.Count(kMaxPartitions);
   list.partitioned = in.Flag();
-  list.machineName = Name(in);
+  list.machineName = GetName(in);
   for (size_t index = 0; index < count; ++index) {
     PartitionInfo server = GetPartitionInfo(in);
     list.byServerName[server.serverName] = server;
@@ -167,15 +161,9 @@ void GetServerList(WireReader& in, ServerList& list) {
 }
 
 void PutNameList(WireWriter& out, const std::vector<std::string>& names) {
-  out.Int32(static_cast<int32_t>(names.size()));
-  for (const std::string& name : names) out.String(name);
+  PutList(out, names, [](WireWriter& to, const std::string& name) { to.String(name); });
 }
 
-std::vector<std::string> GetNameList(WireReader& in) {
-  const size_t count = in.Count(kMaxReportNames);
-  std::vector<std::string> names;
-  for (size_t index = 0; index < count; ++index) names.push_back(Name(in));
-  return names;
-}
+std::vector<std::string> GetNameList(WireReader& in) { return GetList(in, kMaxReportNames, GetName); }
 
 }  // namespace omb::remote

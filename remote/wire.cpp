@@ -43,6 +43,12 @@ int32_t WireReader::Int32() {
   return static_cast<int32_t>(value);
 }
 
+uint64_t WireReader::Uint64() {
+  const uint32_t low = static_cast<uint32_t>(Int32());
+  const uint32_t high = static_cast<uint32_t>(Int32());
+  return uint64_t{high} << 32 | low;
+}
+
 size_t WireReader::Count(size_t max) {
   const int32_t value = Int32();
   if (value < 0 || static_cast<size_t>(value) > max) throw SocketFailure(kRecvFailed);
@@ -69,6 +75,11 @@ std::u16string WireReader::Wide(size_t maxBytes) {
 void WireWriter::Int32(int32_t value) {
   const uint32_t bits = static_cast<uint32_t>(value);
   for (int shift = 0; shift < 32; shift += 8) Byte(static_cast<uint8_t>(bits >> shift));
+}
+
+void WireWriter::Uint64(uint64_t value) {
+  Int32(static_cast<int32_t>(value & 0xFFFFFFFFu));
+  Int32(static_cast<int32_t>(value >> 32));
 }
 
 void WireWriter::String(std::string_view text) {

@@ -62,6 +62,8 @@ class WireReader {
   // Any non-zero byte is true.
   bool Flag();
   int32_t Int32();
+  // Its low, then its high 32 bits.
+  uint64_t Uint64();
   // A length or count: negative or beyond `max` throws "recv failed".
   size_t Count(size_t max);
   // A string of at most maxBytes; received in pieces as they arrive, so a
@@ -80,6 +82,7 @@ class WireWriter {
   void Byte(uint8_t value) { bytes_.push_back(static_cast<char>(value)); }
   void Flag(bool value) { Byte(value ? 1 : 0); }
   void Int32(int32_t value);
+  void Uint64(uint64_t value);
   void String(std::string_view text);
   void Wide(std::u16string_view text);
 

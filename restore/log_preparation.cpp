@@ -65,9 +65,11 @@ int ReadRange(RestoreJob& job, std::string& errorText, LogRange& range) {
   if (GetServerVaultinfoDir(job.server, job.snapshot.name, snapshotDirectory) != 0) {
     return Fail(job, errorText, "ERROR: Could not obtain location of Vaultinfo directory\r\n");
   }
-  if (backup::ReadLogHint(snapshotDirectory, range.first, range.snapshotSeries, hintPath) != 0) {
-    return Fail(job, errorText, "ERROR: Could not open log hint file:\r\n" + hintPath + "\r\n");
+  const int hint = backup::ReadLogHint(snapshotDirectory, range.first, range.snapshotSeries, hintPath);
+  if (hint == backup::kLogHintDamaged) {
+    return Fail(job, errorText, "ERROR: The log hint file is damaged:\r\n" + hintPath + "\r\n");
   }
+  if (hint != 0) return Fail(job, errorText, "ERROR: Could not open log hint file:\r\n" + hintPath + "\r\n");
   if (range.first == 0) range.first = 1;
   Say(job, "Snapshot Log Series : 0x" + range.snapshotSeries + "\r\n");
 

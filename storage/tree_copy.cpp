@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +12,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/posix_io.h"
 
 namespace omb::storage {
 
@@ -30,20 +30,7 @@ struct DirectoryJob {
   struct stat info;
 };
 
-// Closes a descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using Fd = platform::FileDescriptor;
 
 class TreeCopier {
  public:
@@ -169,49 +156,13 @@ class TreeCopier {
 
   int CopyContents(int in, int out, off_t size, bool& cloned) {
     if (size == 0) return 0;
-    if (reflinkUsable_ && ::ioctl(out, FICLONE, in) == 0) {
-      cloned = true;
-      reflinked_ = true;
-      bytes_ += static_cast<unsigned long long>(size);
-      return 0;
-    }
-    reflinkUsable_ = false;  // one refusal means this file system cannot clone
-    return CopyByKernel(in, out);
-  }
-
-  // copy_file_range until the end of the source, falling back to read/write
-  // when the kernel refuses the pair of files.
-  int CopyByKernel(int in, int out) {
-    for (;;) {
-      ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-      if (copied == 0) return 0;
-      if (copied > 0) {
-        bytes_ += static_cast<unsigned long long>(copied);
-        continue;
-      }
-      if (errno == EINTR) continue;
-      if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return CopyByReading(in, out);
-      return errno;
-    }
-  }
-
-  int CopyByReading(int in, int out) {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-      ssize_t got = ::read(in, buffer.data(), buffer.size());
-      if (got == 0) return 0;
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      for (ssize_t done = 0; done < got;) {
-        ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return errno;
-        done += put;
-      }
-      bytes_ += static_cast<unsigned long long>(got);
-    }
+    const bool tryClone = reflinkUsable_;
+    const int error = platform::CopyFileData(in, out, tryClone, &cloned);
+    // One refusal means this file system cannot clone.
+    if (tryClone && !cloned) reflinkUsable_ = false;
+    if (cloned) reflinked_ = true;
+    if (error == 0) bytes_ += static_cast<unsigned long long>(size);
+    return error;
   }
 
   // Modes and times of folders last, deepest first, since filling a folder

@@ -51,9 +51,10 @@ std::string WorkName(const std::string& purpose) {
   return ".omb-" + purpose + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-bool WriteCreatedFile(const fs::path& folder, uint64_t creationTime) {
+// 0, or the errno of the failed write.
+int WriteCreatedFile(const fs::path& folder, uint64_t creationTime) {
   const std::string text = "creationTime=" + std::to_string(creationTime) + "\n";
-  return platform::WriteFileAtomically(folder / kCreatedFile, text) == 0;
+  return platform::WriteFileAtomically(folder / kCreatedFile, text);
 }
 
 // The creation time in a "created" file; false when missing or malformed.
@@ -276,7 +277,8 @@ HRESULT VolumeStore::Create(const std::string& name, uint64_t creationTime) {
   fs::path building = fs::path(SnapshotFolder()) / WorkName("create");
   if (platform::MakeDirectory(building, 0755) != 0) return ResultOfErrno(errno);
   HRESULT result = CopyVolume(building.string());
-  if (result == S_OK_ && !WriteCreatedFile(building, creationTime)) result = E_FAIL_;
+  // A full disk must read as one, not as an unspecified failure.
+  if (result == S_OK_) result = ResultOfErrno(WriteCreatedFile(building, creationTime));
   if (result == S_OK_ && platform::RenameFile(building, fs::path(SnapshotFolder()) / name) != 0) {
     result = ResultOfErrno(errno);
   }

@@ -74,11 +74,11 @@ int ReadLogHint(const std::string& directory, uint32_t& firstLog, std::string& s
                 std::string& filePath) {
   filePath = platform::JoinPath(directory, kLogHint);
   std::string text;
-  if (!ReadHintFile(filePath, text)) return -1;
+  if (!ReadHintFile(filePath, text)) return platform::FileSize(filePath) > kMaxHintFileSize ? kLogHintDamaged : -1;
   std::vector<std::string> tokens = Tokens(text, 2);
   uint32_t number = 0;
   // A file whose first token is not a log number cannot guide a recovery.
-  if (tokens.empty() || !ParseUnsigned(tokens[0], number)) return -1;
+  if (tokens.empty() || !ParseUnsigned(tokens[0], number)) return kLogHintDamaged;
   firstLog = number;
   series = tokens.size() > 1 ? tokens[1] : std::string();
   return 0;

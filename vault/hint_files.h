@@ -11,6 +11,9 @@ namespace omb::backup {
 
 int WriteLogHint(const std::string& directory, uint32_t logExtent, const notes::LogId& logId,
                  std::string& filePath);
+// ReadLogHint's answer for a file that is there but holds no log hint
+// (empty, not a log number, too large); -1 when it cannot be read at all.
+constexpr int kLogHintDamaged = -2;
 int ReadLogHint(const std::string& directory, uint32_t& firstLog, std::string& series,
                 std::string& filePath);
 // 0 when the log_hint of the snapshot directory holding the archived log

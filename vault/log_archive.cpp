@@ -81,7 +81,7 @@ class ArchiveBatch {
                         platform::CopyOneFile(extent.path, temporary, false) == 0;
     if (!copied) {
       platform::DeleteOneFile(temporary);
-      Emit(out_, "Could not copy " + extent.path + "\r\n");
+      Emit(out_, "WARNING: Could not copy " + extent.path + "\r\n");
       return false;
     }
     if (!pending_.empty() && pending_.front().extent.logId != extent.logId && !Flush()) return false;
@@ -104,7 +104,7 @@ class ArchiveBatch {
     std::vector<uint32_t> numbers;
     for (size_t i = 0; i < placed; ++i) numbers.push_back(pending_[i].extent.number);
     bool ok = placed == pending_.size();
-    if (!ok) Emit(out_, "Could not copy " + pending_[placed].extent.path + "\r\n");
+    if (!ok) Emit(out_, "WARNING: Could not copy " + pending_[placed].extent.path + "\r\n");
     if (!numbers.empty() && api_.MarkArchivedBatch(pending_.front().extent.logId, numbers) != 0) ok = false;
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(placed));
     Discard();

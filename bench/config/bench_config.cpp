@@ -3,66 +3,21 @@
 // the same tree followed by `sync`. Goal: at most 1.1 times cp's time.
 //
 // Usage: bench_config [base folder] [small files] [large MiB] [large files]
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <random>
 #include <string>
-#include <vector>
 
+#include "bench/support/bench_tree.h"
 #include "config/configuration.h"
 #include "core/progress.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;
 using namespace omb;
-
-namespace {
-
-void WriteFile(const fs::path& path, size_t size, std::mt19937_64& random) {
-  std::vector<uint64_t> block((size + 7) / 8);
-  for (uint64_t& word : block) word = random();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0 || ::write(fd, block.data(), size) != static_cast<ssize_t>(size)) {
-    std::perror(path.c_str());
-    std::exit(1);
-  }
-  ::close(fd);
-}
-
-// Databases of 1 to 16 KiB in 100 mail folders, plus a few large ones.
-unsigned long long BuildTree(const fs::path& root, int smallFiles, size_t largeMiB, int largeFiles) {
-  std::mt19937_64 random(42);
-  unsigned long long bytes = 0;
-  for (int i = 0; i < smallFiles; ++i) {
-    fs::path folder = root / ("mail" + std::to_string(i % 100));
-    fs::create_directories(folder);
-    size_t size = 1024 * (1 + random() % 16);
-    WriteFile(folder / ("user" + std::to_string(i) + ".nsf"), size, random);
-    bytes += size;
-  }
-  for (int i = 0; i < largeFiles; ++i) {
-    WriteFile(root / ("db" + std::to_string(i) + ".nsf"), largeMiB << 20, random);
-    bytes += largeMiB << 20;
-  }
-  return bytes;
-}
-
-// Wall time of the work, from a disk without dirty pages of earlier work.
-double Seconds(const std::function<void()>& work) {
-  ::sync();
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const char* tmp = std::getenv("TMPDIR");
@@ -77,7 +32,7 @@ int main(int argc, char** argv) {
   const std::string source = "D:\\Lotus\\Domino\\Data";
   fs::create_directories(platform::HostPath(source));
   fs::create_directories(platform::DriveFolder('X'));
-  unsigned long long bytes = BuildTree(platform::HostPath(source), smallFiles, largeMiB, largeFiles);
+  unsigned long long bytes = bench::BuildTree(platform::HostPath(source), smallFiles, largeMiB, largeFiles, "").bytes;
   std::printf("tree: %d files, %.1f MB on %s\n", smallFiles + largeFiles, bytes / 1e6, machine.c_str());
 
   config::MigrationEntry entry;
@@ -98,7 +53,7 @@ int main(int argc, char** argv) {
     RunServices services = DefaultRunServices();
     config::MigrationContext run{progress, nullptr, services};
     int result = 0;
-    best = std::min(best, Seconds([&] {
+    best = std::min(best, bench::SecondsAfterSync([&] {
       std::string prepared;
       result = config::PrepareDestination(run, entry, prepared);
       if (result == 0) result = config::CopyDirectoryTree(run, entry, prepared, "Data");
@@ -107,7 +62,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "copy failed:\n%s", progress.accumulated.c_str());
       return 1;
     }
-    bestCp = std::min(bestCp, Seconds([&] {
+    bestCp = std::min(bestCp, bench::SecondsAfterSync([&] {
       if (std::system(cp.c_str()) != 0) std::exit(1);
     }));
   }

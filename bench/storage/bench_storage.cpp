@@ -11,15 +11,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <string>
-#include <vector>
 
+#include "bench/support/bench_tree.h"
 #include "platform/paths.h"
 #include "storage/filer.h"
 #include "storage/storage.h"
@@ -30,56 +28,10 @@ using namespace omb;
 
 namespace {
 
-struct TreeSize {
-  unsigned long long files = 0;
-  unsigned long long bytes = 0;
-};
-
-void WriteFile(const fs::path& path, size_t size, std::mt19937_64& random) {
-  std::vector<uint64_t> block((size + 7) / 8);
-  for (uint64_t& word : block) word = random();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0 || ::write(fd, block.data(), size) != static_cast<ssize_t>(size)) {
-    std::perror(path.c_str());
-    std::exit(1);
-  }
-  ::close(fd);
-}
-
-// Small files in 100 folders (1 to 16 KiB), plus a few large ones.
-TreeSize BuildTree(const fs::path& drive, int smallFiles, size_t largeMiB, int largeFiles) {
-  std::mt19937_64 random(42);
-  TreeSize size;
-  for (int i = 0; i < smallFiles; ++i) {
-    fs::path folder = drive / ("mail" + std::to_string(i % 100));
-    fs::create_directories(folder);
-    size_t bytes = 1024 * (1 + random() % 16);
-    WriteFile(folder / ("user" + std::to_string(i) + ".nsf"), bytes, random);
-    size.files++;
-    size.bytes += bytes;
-  }
-  fs::create_directories(drive / "large");
-  for (int i = 0; i < largeFiles; ++i) {
-    WriteFile(drive / "large" / ("db" + std::to_string(i) + ".nsf"), largeMiB << 20, random);
-    size.files++;
-    size.bytes += largeMiB << 20;
-  }
-  return size;
-}
-
-// Wall time of the work. Dirty pages are flushed before, not after: the
-// disk is shared with other work, so a timed flush would measure that too.
-double Seconds(const std::function<void()>& work) {
-  ::sync();
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 bool ReflinksAvailable(const fs::path& folder) {
   fs::path a = folder / "probe-a", b = folder / "probe-b";
   std::mt19937_64 random(1);
-  WriteFile(a, 4096, random);
+  bench::WriteRandomFile(a, 4096, random);
   int in = ::open(a.c_str(), O_RDONLY);
   int out = ::open(b.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   bool cloned = in >= 0 && out >= 0 && ::ioctl(out, FICLONE, in) == 0;
@@ -112,7 +64,7 @@ int main(int argc, char** argv) {
   if (!storage::RegisterVirtualDisk('E', "BENCH", "vol", "bench.vld")) return 1;
 
   fs::path drive = platform::DriveFolder('E');
-  TreeSize size = BuildTree(drive, smallFiles, largeMiB, largeFiles);
+  bench::TreeSize size = bench::BuildTree(drive, smallFiles, largeMiB, largeFiles, "large");
   std::printf("tree: %llu files, %.2f GB on %s\n", size.files, size.bytes / 1e9, machine.c_str());
   std::printf("reflinks: %s\n", ReflinksAvailable(machine) ? "available" : "not available");
 
@@ -121,7 +73,7 @@ int main(int argc, char** argv) {
   std::string cp = "cp -a '" + drive.string() + "' '" + (machine / "cp-copy").string() + "'";
   double cpSeconds = 1e9;
   for (int round = 0; round < kRounds; ++round) {
-    cpSeconds = std::min(cpSeconds, Seconds([&] {
+    cpSeconds = std::min(cpSeconds, bench::SecondsAfterSync([&] {
       if (std::system(cp.c_str()) != 0) std::exit(1);
     }));
     fs::remove_all(machine / "cp-copy");
@@ -132,8 +84,8 @@ int main(int argc, char** argv) {
     fs::path target = machine / ("engine-" + std::to_string(workers));
     double copy = 1e9, removal = 1e9;
     for (int round = 0; round < kRounds; ++round) {
-      copy = std::min(copy, Seconds([&] { storage::CopyTree(drive, target, {workers, true}); }));
-      removal = std::min(removal, Seconds([&] { storage::RemoveTree(target, workers); }));
+      copy = std::min(copy, bench::SecondsAfterSync([&] { storage::CopyTree(drive, target, {workers, true}); }));
+      removal = std::min(removal, bench::SecondsAfterSync([&] { storage::RemoveTree(target, workers); }));
     }
     std::printf("%u worker(s): copy %.2f s (%.2f x cp -a), removal %.2f s\n", workers, copy,
                 copy / cpSeconds, removal);
@@ -145,11 +97,11 @@ int main(int argc, char** argv) {
   std::mt19937_64 random(7);
   for (int round = 0; round < kRounds; ++round) {
     std::u16string name = u"bench" + storage::ToUtf16(std::to_string(round));
-    snapshotSeconds = std::min(snapshotSeconds, Seconds([&] { Check(snapshots->CreateSnapShot(u"E", name), "CreateSnapShot"); }));
+    snapshotSeconds = std::min(snapshotSeconds, bench::SecondsAfterSync([&] { Check(snapshots->CreateSnapShot(u"E", name), "CreateSnapShot"); }));
     // Change the disk so that the restore has something to revert.
     fs::remove_all(drive / "mail0");
-    WriteFile(drive / "large" / "db0.nsf", 4096, random);
-    restoreSeconds = std::min(restoreSeconds, Seconds([&] { Check(snapshots->RestoreSnapShot(u"E", {name}), "RestoreSnapShot"); }));
+    bench::WriteRandomFile(drive / "large" / "db0.nsf", 4096, random);
+    restoreSeconds = std::min(restoreSeconds, bench::SecondsAfterSync([&] { Check(snapshots->RestoreSnapShot(u"E", {name}), "RestoreSnapShot"); }));
   }
 
   std::printf("cp -a:    %.2f s\n", cpSeconds);

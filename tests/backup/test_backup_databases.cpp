@@ -1,6 +1,7 @@
 // Database enumeration, backup mode and the change-info files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "backup/databases.h"
@@ -95,15 +96,20 @@ TEST_F(DatabasesTest, LinksAreNamedAndALinkBackIntoTheTreeIsNoLoop) {
   WriteHostFile(Host(Db("elsewhere.nsf.real")), "x");
   std::filesystem::create_directory_symlink(Host(kData), Host(Db("mail\\loop")));
   std::filesystem::create_symlink(Host(Db("elsewhere.nsf.real")), Host(Db("linked.nsf")));
+  std::filesystem::create_symlink(Host(Db("mail\\a.nsf")), Host(Db("mail\\z-alias.nsf")));
+  std::filesystem::create_symlink(Host(Db("gone.nsf.real")), Host(Db("dangling.nsf")));
 
   std::vector<DatabaseRecord> list;
   std::vector<std::string> linked;
   ASSERT_EQ(EnumerateDatabases(kData, list, &linked), 0);
   std::vector<std::string> paths;
   for (const DatabaseRecord& record : list) paths.push_back(record.path);
-  // The folder behind the loop was walked already: a.nsf comes once.
-  EXPECT_EQ(paths, (std::vector<std::string>{Db("linked.nsf"), Db("mail\\a.nsf")}));
-  EXPECT_EQ(linked, std::vector<std::string>{Db("linked.nsf")});
+  std::sort(paths.begin(), paths.end());
+  // The folder behind the loop was walked already, and the alias leads to a
+  // database met already: a.nsf comes once. A dangling link stays listed.
+  EXPECT_EQ(paths, (std::vector<std::string>{Db("dangling.nsf"), Db("linked.nsf"), Db("mail\\a.nsf")}));
+  std::sort(linked.begin(), linked.end());
+  EXPECT_EQ(linked, (std::vector<std::string>{Db("dangling.nsf"), Db("linked.nsf"), Db("mail\\z-alias.nsf")}));
 }
 
 TEST_F(DatabasesTest, ADirectoryLinkOutOfTheTreeIsWalkedAndItsDatabasesNamed) {

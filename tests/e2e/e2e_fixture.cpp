@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 
 #include "platform/paths.h"
 #include "storage/storage.h"
@@ -32,11 +31,7 @@ void EndToEndTest::SimOk(const std::vector<std::string>& args) {
 std::map<std::string, std::string> EndToEndTest::Checksum(int server) {
   RunResult result = Sim({"checksum", "--server", std::to_string(server)});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  std::map<std::string, std::string> lines;
-  std::istringstream in(result.out);
-  std::string path, rest;
-  while (in >> path && std::getline(in, rest)) lines[path] = rest.substr(rest.find_first_not_of(' '));
-  return lines;
+  return ChecksumLines(result.out);
 }
 
 std::vector<std::string> EndToEndTest::Snapshots(char drive) {

@@ -220,6 +220,15 @@ TEST_F(BackupRestoreTest, AbortedBackupDropsTheChangeInformation) {
   // Out of backup mode, changes are no longer journalled anywhere.
   ASSERT_EQ(runtime_.AddDocuments(kDb, Docs("later", 3)), kNoError);
   EXPECT_FALSE(fs::exists(root_ / "notes" / "backup") && !fs::is_empty(root_ / "notes" / "backup"));
+  // The ended journal waits for the end of the runtime, which removes it;
+  // backup mode starts afresh meanwhile, with none of the old changes.
+  EXPECT_TRUE(fs::exists(root_ / "notes" / "backup-ended"));
+  ASSERT_EQ(runtime_.BackupStart(db, context, low, high), kNoError);
+  ASSERT_EQ(runtime_.BackupStop(db, context), kNoError);
+  EXPECT_EQ(ReadChangeInfo(db, context), "");
+  ASSERT_EQ(runtime_.BackupEnd(db, context, kBackupEndNormal), kNoError);
+  runtime_.TermRuntime();
+  EXPECT_FALSE(fs::exists(root_ / "notes" / "backup-ended"));
 }
 
 TEST_F(BackupRestoreTest, EmptyChangeInformationIsZeroBytes) {

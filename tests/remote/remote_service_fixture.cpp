@@ -1,7 +1,5 @@
 #include "tests/remote/remote_service_fixture.h"
 
-#include <sstream>
-
 #include "platform/paths.h"
 
 namespace omb::test {
@@ -37,11 +35,7 @@ RunResult RemoteServiceTest::OmbOnService(const std::vector<std::string>& args,
 std::map<std::string, std::string> RemoteServiceTest::Checksum(int server) {
   RunResult result = Sim({"checksum", "--server", std::to_string(server)});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  std::map<std::string, std::string> lines;
-  std::istringstream in(result.out);
-  std::string path, rest;
-  while (in >> path && std::getline(in, rest)) lines[path] = rest.substr(rest.find_first_not_of(' '));
-  return lines;
+  return ChecksumLines(result.out);
 }
 
 void RemoteServiceTest::StartService(const std::vector<std::string>& extraArgs) {

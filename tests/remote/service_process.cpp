@@ -11,27 +11,12 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/platform/child_process.h"
 #include "tests/support/machine_fixture.h"
 
 namespace omb::test {
 
 namespace {
-
-int WaitExit(pid_t pid, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (done < 0) return -1;
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
 
 // Reads one line from `fd` within the limit ("" at end or time-out).
 std::string ReadLine(int fd, std::chrono::milliseconds limit) {
@@ -87,7 +72,7 @@ bool ServiceProcess::Start(const std::filesystem::path& machine, const std::vect
   ::close(out[0]);
   const size_t colon = line.rfind(':');
   if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos) {
-    exitCode_ = WaitExit(pid_, 10);
+    exitCode_ = WaitChild(pid_, std::chrono::seconds(10));
     pid_ = -1;
     return false;
   }
@@ -98,7 +83,7 @@ bool ServiceProcess::Start(const std::filesystem::path& machine, const std::vect
 int ServiceProcess::Stop(int signal, int seconds) {
   if (pid_ <= 0) return exitCode_;
   ::kill(pid_, signal);
-  exitCode_ = WaitExit(pid_, seconds);
+  exitCode_ = WaitChild(pid_, std::chrono::seconds(seconds));
   pid_ = -1;
   return exitCode_;
 }

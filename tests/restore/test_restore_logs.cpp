@@ -60,13 +60,18 @@ TEST_F(PrepareLogsTest, FirstExtentZeroCountsAsOne) {
   EXPECT_TRUE(Printed("No additional log files required for restore\r\n"));
 }
 
-TEST_F(PrepareLogsTest, MissingLogHintFails) {
+TEST_F(PrepareLogsTest, MissingOrDamagedLogHintFailsNamingTheFile) {
   SetCurrentLog(7, 0x12345678);
   EXPECT_EQ(Prepare(), -1);
-  std::string expected = "ERROR: Could not open log hint file:\r\n" + std::string(kChangeInfoDir) +
-                         "\\log_hint\r\n";
+  const std::string hint = std::string(kChangeInfoDir) + "\\log_hint";
+  std::string expected = "ERROR: Could not open log hint file:\r\n" + hint + "\r\n";
   EXPECT_TRUE(Printed(expected)) << Output();
   EXPECT_EQ(errorText_, expected);
+
+  WriteHostFile(Host(hint), "\x01\x02garbage");
+  errorText_.clear();
+  EXPECT_EQ(Prepare(), -1);
+  EXPECT_EQ(errorText_, "ERROR: The log hint file is damaged:\r\n" + hint + "\r\n");
 }
 
 TEST_F(PrepareLogsTest, SeriesMismatchMakesUpToTheMinuteImpossible) {

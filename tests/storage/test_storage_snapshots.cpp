@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
+#include "platform/file_faults.h"
 #include "tests/storage/storage_test_support.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_storage.h"
@@ -244,6 +246,24 @@ TEST_F(SnapshotTest, RefusesTheSnapshotBeyondTheVolumeLimit) {
   EXPECT_EQ(Create("one-too-many"), static_cast<storage::HRESULT>(0x80070070));
   EXPECT_EQ(Names().size(), 255u);
 }
+
+#ifdef OMB_TEST_HOOKS
+// A disk that fills while a snapshot is made gives the disk-full result,
+// whichever step met it, and leaves no snapshot behind.
+TEST_F(SnapshotTest, FullDiskWhileCreatingIsReportedAsAFullDisk) {
+  WriteHostFile(Drive('E') / "a.nsf", "data");
+  for (platform::FileOperation kind : {platform::FileOperation::Mkdir, platform::FileOperation::Write}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    platform::FailFileOperation(1, ENOSPC, kind);
+    const storage::HRESULT result = Create("full");
+    const bool fired = platform::FileFaultFired();
+    platform::ClearFileFault();
+    ASSERT_TRUE(fired);
+    EXPECT_EQ(result, static_cast<storage::HRESULT>(0x80070070));
+    EXPECT_TRUE(Names().empty());
+  }
+}
+#endif
 
 TEST_F(SnapshotTest, MissingDriveFolderFailsWithoutASnapshot) {
   fs::remove_all(Drive('E'));

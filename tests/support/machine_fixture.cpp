@@ -92,4 +92,12 @@ RunResult RunProgram(const std::filesystem::path& program, const std::vector<std
   return result;
 }
 
+std::map<std::string, std::string> ChecksumLines(const std::string& printed) {
+  std::map<std::string, std::string> lines;
+  std::istringstream in(printed);
+  std::string path, rest;
+  while (in >> path && std::getline(in, rest)) lines[path] = rest.substr(rest.find_first_not_of(' '));
+  return lines;
+}
+
 }  // namespace omb::test

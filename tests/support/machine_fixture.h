@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -66,5 +67,8 @@ struct RunResult {
 RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const std::filesystem::path& machine,
                      const std::vector<std::string>& extraEnv = {});
+
+// The lines of `dominosim checksum`: relative path -> "count hash" (or "damaged").
+std::map<std::string, std::string> ChecksumLines(const std::string& printed);
 
 }  // namespace omb::test

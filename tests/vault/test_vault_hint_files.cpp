@@ -78,10 +78,12 @@ TEST_F(HintFilesTest, MissingOrMalformedLogHintIsNotRead) {
   EXPECT_EQ(ReadLogHint(kDir, firstLog, series, path), -1);
   EXPECT_EQ(path, std::string(kDir) + "\\log_hint");
 
-  WriteHostFile(Host(path), "not-a-number\r\nabc");
-  EXPECT_EQ(ReadLogHint(kDir, firstLog, series, path), -1);
-  WriteHostFile(Host(path), "99999999999\r\nabc");  // beyond 32 bits
-  EXPECT_EQ(ReadLogHint(kDir, firstLog, series, path), -1);
+  // A file that is there but holds no log hint is told apart as damaged.
+  for (const std::string& bytes : {std::string("not-a-number\r\nabc"), std::string("99999999999\r\nabc"),
+                                   std::string(), std::string((1 << 20) + 1, '7')}) {
+    WriteHostFile(Host(path), bytes);
+    EXPECT_EQ(ReadLogHint(kDir, firstLog, series, path), kLogHintDamaged) << bytes.substr(0, 20);
+  }
   EXPECT_EQ(firstLog, 77u);
   EXPECT_EQ(series, "keep");
 }

@@ -99,7 +99,7 @@ TEST_F(LogArchiveTest, ExistingArchivedFileStopsWithoutOverwritingOrMarking) {
   EXPECT_EQ(HostText(std::string(kTarget) + "S0000008.TXN"), "older copy");
   EXPECT_EQ(notes_->ArchivedNumbers(), std::vector<uint32_t>{7});
   EXPECT_FALSE(std::filesystem::exists(Host(std::string(kTarget) + "S0000009.TXN")));
-  EXPECT_EQ(out_.accumulated, "Archiving " + first + "\r\nArchiving " + second + "\r\nCould not copy " + second + "\r\n");
+  EXPECT_EQ(out_.accumulated, "Archiving " + first + "\r\nArchiving " + second + "\r\nWARNING: Could not copy " + second + "\r\n");
   EXPECT_FALSE(notes_->archiveSessionOpen());
 }
 
@@ -134,6 +134,8 @@ TEST_F(LogArchiveTest, FailedCopyStillMarksTheCopiesBeforeIt) {
   EXPECT_EQ(Archive(archived), 0);
   EXPECT_EQ(notes_->ArchivedNumbers(), std::vector<uint32_t>{7});
   EXPECT_EQ(FilesIn(kTarget), std::vector<std::string>{"S0000007.TXN"});
+  EXPECT_NE(out_.accumulated.find("WARNING: Could not copy " + std::string(kLogDir) + "\\S0000008.TXN\r\n"),
+            std::string::npos);
 }
 
 TEST_F(LogArchiveTest, TemporaryLeftByAKilledRunIsReplacedNotListed) {
@@ -167,6 +169,9 @@ TEST_F(LogArchiveTest, CopyThatCannotBeFlushedOrRenamedIsNeverMarked) {
     platform::ClearFileFault();
     EXPECT_TRUE(notes_->ArchivedNumbers().empty());
     EXPECT_TRUE(FilesIn(kTarget).empty());
+    EXPECT_NE(out_.accumulated.find("WARNING: Could not copy " + std::string(kLogDir) + "\\S0000007.TXN\r\n"),
+              std::string::npos);
+    out_.accumulated.clear();
   }
 }
 #endif
