@@ -25,5 +25,6 @@ bool LocalOperations::DominoRunning() { return IsDominoRunning(); }
 
 int Operations::ListSnapshots(std::vector<SnapshotDetails>&) { throw UnsupportedOperation("The snapshot listing"); }
 int Operations::MachineState(MachineStatus&) { throw UnsupportedOperation("The status query"); }
+int Operations::ArchiveLogs(backup::ArchiveLogsJob&) { throw UnsupportedOperation("Log archiving"); }
 
 }  // namespace omb::ops

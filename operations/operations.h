@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/archive_between.h"
 #include "backup/backup.h"
 #include "core/errors.h"
 #include "core/services.h"
@@ -50,6 +51,10 @@ class Operations {
   virtual int ListSnapshots(std::vector<SnapshotDetails>& list);
   // The health of the machine's servers: 0, or the discovery's failure code.
   virtual int MachineState(MachineStatus& status);
+  // Log archiving between backups of job.partition: 0,
+  // backup::kArchiveCopyFailed or -1. The local run works through
+  // job.services, a remote one through the service machine's own.
+  virtual int ArchiveLogs(backup::ArchiveLogsJob& job);
 };
 
 // An Operations that has no answer for a request: a service too old for it.
@@ -77,6 +82,7 @@ class LocalOperations : public Operations {
   reports::ReportBackend& Reports() override { return reports_; }
   int ListSnapshots(std::vector<SnapshotDetails>& list) override { return ListSnapshotDetails(services_, list); }
   int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
+  int ArchiveLogs(backup::ArchiveLogsJob& job) override { return backup::RunArchiveLogs(job); }
 
  private:
   RunServices services_;

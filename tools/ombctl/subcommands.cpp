@@ -10,6 +10,7 @@ int RunReports(Invocation& call);
 int RunReport(Invocation& call);
 int RunStatus(Invocation& call);
 int RunConfigure(Invocation& call);
+int RunArchiveLogs(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
@@ -19,6 +20,7 @@ std::vector<Subcommand> AllSubcommands() {
       {"report", "show or delete one report", &RunReport},
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},
+      {"archive-logs", "archive ready log extents between backups", &RunArchiveLogs},
       {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
       {"version", "print the version of ombctl", &RunVersion},
   };
