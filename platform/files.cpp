@@ -436,7 +436,10 @@ bool DriveSpace(char driveLetter, uint64_t& totalBytes, uint64_t& freeBytes) {
   const bool queried = ::statvfs(DriveFolder(driveLetter).c_str(), &info) == 0;
   // A forced free space stands even where the volume cannot be asked; its
   // size is then unknown (0).
-  totalBytes = queried ? static_cast<uint64_t>(info.f_blocks) * static_cast<uint64_t>(info.f_frsize) : 0;
+  // The size a user of the volume can fill, as df counts it: what is used
+  // plus what is still available, without the blocks reserved for root.
+  const uint64_t userBlocks = static_cast<uint64_t>(info.f_blocks - info.f_bfree) + info.f_bavail;
+  totalBytes = queried ? userBlocks * static_cast<uint64_t>(info.f_frsize) : 0;
   freeBytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
   if (forcedFree) freeBytes = *forcedFree;
   return queried || forcedFree.has_value();

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // "OMB STATE - text | 'label'=value[UOM];warn;crit;min;max ..."
 const std::regex kPluginLine(
-    R"(^OMB (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+( \| ('[^'=]+'=(-?[0-9.]+|U)(s|MB)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)( '[^'=]+'=(-?[0-9.]+|U)(s|MB)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)*)?\n$)");
+    R"(^OMB (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+( \| ('[^'=]+'=(-?[0-9.]+|U)(s|MB|%)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)( '[^'=]+'=(-?[0-9.]+|U)(s|MB|%)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)*)?\n$)");
 
 class OmbctlStatus : public OmbctlMachineTest {
  protected:
