@@ -25,6 +25,9 @@ enum Command : uint8_t {
   // them refuses them with status 0.
   kListSnapshots = 100,
   kMachineStatus = 101,
+  // Log archiving between backups: partition and free-space percentage
+  // out, the streamed progress, "done" and the run's result back.
+  kArchiveLogs = 106,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

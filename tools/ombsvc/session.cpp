@@ -35,7 +35,7 @@ Outcome AnswerCompatibilitySecond(remote::WireChannel& channel) {
 
 bool ChangesTheMachine(int command) {
   return command == remote::kDeleteReport || command == remote::kDeleteAllReports ||
-         command == remote::kBackupServer || command == remote::kRestore;
+         command == remote::kBackupServer || command == remote::kRestore || command == remote::kArchiveLogs;
 }
 
 // Read-only refusal. Commands 4 and 5 follow the exchange pattern (their
@@ -67,6 +67,8 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerBackup(channel, context);
     case remote::kRestore:
       return AnswerRestore(channel, context);
+    case remote::kArchiveLogs:
+      return AnswerArchiveLogs(channel, context);
     case remote::kBackupWizardDone:
       return AnswerFlag(channel, context.operations.BackupWizardDone());
     case remote::kConfigurationDone:

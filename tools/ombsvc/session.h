@@ -48,6 +48,7 @@ Outcome AnswerReportCommand(int command, remote::WireChannel& channel, SessionCo
 Outcome AnswerListServers(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerArchiveLogs(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerListSnapshots(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerMachineStatus(remote::WireChannel& channel, SessionContext& context);
 
