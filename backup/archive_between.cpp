@@ -1,5 +1,8 @@
 #include "backup/archive_between.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <exception>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "domino/vaultinfo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "reports/reports.h"
 #include "vault/hint_files.h"
 #include "vault/log_archive.h"
@@ -87,15 +91,58 @@ int CheckSeries(ArchiveLogsJob& job, notes::NotesApi& api, const std::string& sn
   return 0;
 }
 
+// Flushes a file that a killed run put in place to the disk.
+bool SyncCopy(const std::string& windowsPath) {
+  const int fd = platform::OpenFile(platform::HostPath(windowsPath), O_RDONLY);
+  if (fd < 0) return false;
+  const bool synced = platform::SyncFile(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+// A run killed after it put its copies in place but before Domino recorded
+// them leaves archived copies of extents that are still ready. The
+// archiving step never overwrites a copy, so without this every later run
+// would stop at the first of them until the next backup, while the log
+// drive fills. A copy that verifies as the whole extent is flushed and
+// marked archived; a damaged one is set aside so that the step copies the
+// extent again.
+void SettleCopiesOfKilledRun(ArchiveLogsJob& job, notes::NotesApi& api, const std::string& target) {
+  if (api.ArchiveBegin() != notes::kNoError) return;
+  std::vector<uint32_t> numbers;
+  notes::LogId logId{};
+  notes::LogExtent extent;
+  for (notes::Status status = api.ArchiveFirst(extent); status == notes::kNoError; status = api.ArchiveNext(extent)) {
+    const std::string copy = target + ArchivedLogName(extent.number);
+    if (!platform::IsFile(copy) || (!numbers.empty() && extent.logId != logId)) break;
+    if (api.VerifyLogExtent(copy, extent.number) != notes::kNoError || !SyncCopy(copy)) {
+      platform::DeleteOneFile(copy + ".damaged");
+      if (platform::MoveFileOrDirectory(copy, copy + ".damaged") == 0) {
+        Emit(job.output, "WARNING: Damaged archived log " + copy + " was moved to " + copy + ".damaged.\r\n");
+      }
+      break;
+    }
+    Emit(job.output, "Archived log " + copy + " left by an interrupted run is complete.\r\n");
+    logId = extent.logId;
+    numbers.push_back(extent.number);
+  }
+  if (!numbers.empty()) {
+    platform::SyncFolder(platform::HostPath(target));
+    if (api.MarkArchivedBatch(logId, numbers) == notes::kNoError) job.archived += static_cast<int>(numbers.size());
+  }
+  api.ArchiveEnd();
+}
+
 // Archives through the backup's own step. A failed copy is said by that
 // step ("Could not copy ..."); the extent and the later ones stay ready.
 int ArchiveInto(ArchiveLogsJob& job, notes::NotesApi& api, const std::string& snapshotDirectory) {
   const std::string target = snapshotDirectory + "\\logs\\";
+  SettleCopiesOfKilledRun(job, api, target);
   const size_t before = job.output.accumulated.size();
   std::vector<uint32_t> attempted;
   const int result = ArchiveLogs(api, job.output, target, attempted);
   const bool copyFailed = job.output.accumulated.find("Could not copy ", before) != std::string::npos;
-  job.archived = static_cast<int>(attempted.size()) - (copyFailed ? 1 : 0);
+  job.archived += static_cast<int>(attempted.size()) - (copyFailed ? 1 : 0);
   Emit(job.output, "Archived " + std::to_string(job.archived) + " log extents into " + target + "\r\n");
   if (result != 0) return Fail(job, "ERROR: Domino log archiving failed.\r\n");
   if (copyFailed) {

@@ -151,5 +151,36 @@ TEST_F(ArchiveLogsEndToEnd, AnIncompleteNewestSnapshotIsPassedOver) {
   EXPECT_THAT(run.out, HasSubstr("Archiving F:\\logdir\\S0000001.TXN"));
 }
 
+// A run killed after it put a copy in place, before Domino recorded it,
+// must not block every later run: a whole copy is taken as archived, a
+// damaged one is set aside and the extent copied again.
+TEST_F(ArchiveLogsEndToEnd, CopiesLeftByAKilledRunDoNotBlockLaterRuns) {
+  SimOk({"init", "--servers", "1"});
+  OmbOk({"--backup=1"});
+  for (const std::string how : {"whole", "truncated"}) {
+    SCOPED_TRACE(how);
+    SimOk({"write", "--server", "1", "--db", "mail/user1.nsf", "--docs", "3000"});
+    const std::vector<std::string> active = FilesBelow("F:\\logdir");  // sorted: the oldest ready extent first
+    ASSERT_GE(active.size(), 3u);
+    const std::string extent = active.front();
+    const std::filesystem::path left = Host(std::string(kRecentLogs) + "\\" + extent);
+    std::filesystem::create_directories(left.parent_path());
+    std::filesystem::copy_file(Host("F:\\logdir\\" + extent), left);
+    if (how == "truncated") std::filesystem::resize_file(left, std::filesystem::file_size(left) / 2);
+
+    const RunResult run = ArchiveLogs();
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(Host("F:\\logdir\\" + extent))) << run.out;
+    EXPECT_THAT(FilesBelow("F:\\logdir"), testing::SizeIs(2u));  // the live extent and the control file
+    EXPECT_THAT(run.out, HasSubstr(how == "whole" ? "left by an interrupted run is complete" : "was moved to"));
+  }
+  // Every extent is restorable from the snapshot's folder.
+  const std::map<std::string, std::string> latest = Checksum(1);
+  SimOk({"damage", "--server", "1", "--db", "mail/user1.nsf"});
+  const RunResult restore = Omb({"--restore=1", "--snapshot=1"});
+  ASSERT_EQ(restore.exitCode, 0) << restore.out;
+  ExpectEveryDocument(latest);
+}
+
 }  // namespace
 }  // namespace omb::test
