@@ -43,7 +43,10 @@ _ombctl() {
         --warn | --crit)
             COMPREPLY=($(compgen -W "12h 24h 26h 48h 50h 2d 3d" -- "$cur"))
             return ;;
-        --min-free)
+        --log-wait)
+            COMPREPLY=($(compgen -W "30m 1h 2h 6h" -- "$cur"))
+            return ;;
+        --min-free | --log-full | --when-free-below)
             return ;;
     esac
 
@@ -52,7 +55,8 @@ _ombctl() {
         snapshots) options+=" --partition" ;;
         reports) options+=" --category" ;;
         report) options+=" --category" ;;
-        status) options+=" --warn --crit --min-free" ;;
+        status) options+=" --warn --crit --min-free --log-full --log-wait" ;;
+        archive-logs) options="--partition --when-free-below --host --help" ;;
         configure) options="--data --log --vaultinfo --help" ;;
         schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;
         version) options="--help" ;;
