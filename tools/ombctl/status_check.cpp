@@ -147,9 +147,14 @@ void JudgeLogDrive(Judgement& judgement, ServerVerdict& verdict, const ops::Serv
   if (const int64_t used = LogUsedPercent(server); used >= 0) {
     judgement.perf.push_back("'" + label + "_log_used'=" + std::to_string(used) + "%;" +
                              std::to_string(thresholds.logFullPercent) + ";;0;100");
-    if (used > thresholds.logFullPercent) {
+    // Judged on the megabytes, not the rounded share: 80.1% is fuller than 80%.
+    const int64_t usedMegabytes = std::max<int64_t>(server.logSizeMegabytes - server.logFreeMegabytes, 0);
+    if (usedMegabytes * 100 > thresholds.logFullPercent * server.logSizeMegabytes) {
+      char share[32];
+      std::snprintf(share, sizeof share, "%.1f%%",
+                    100.0 * static_cast<double>(usedMegabytes) / static_cast<double>(server.logSizeMegabytes));
       Problem(judgement, &verdict, PluginState::Warning,
-              label + ": log drive " + std::string(1, server.logDrive) + ": is " + std::to_string(used) + "% full");
+              label + ": log drive " + std::string(1, server.logDrive) + ": is " + share + " full");
     }
   }
   if (const int64_t waited = WaitSeconds(server, now); waited >= 0) {
