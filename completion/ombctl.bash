@@ -43,14 +43,17 @@ _ombctl() {
         --warn | --crit)
             COMPREPLY=($(compgen -W "12h 24h 26h 48h 50h 2d 3d" -- "$cur"))
             return ;;
-        --min-free | --snapshot)
-            return ;;
         --until)
             # A local time; the current one is a starting point to edit.
             COMPREPLY=("$(date '+%Y-%m-%dT%H:%M:%S')")
             return ;;
         --snapshot)
             COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8 9 10" -- "$cur"))
+            return ;;
+        --log-wait)
+            COMPREPLY=($(compgen -W "30m 1h 2h 6h" -- "$cur"))
+            return ;;
+        --min-free | --log-full | --when-free-below)
             return ;;
     esac
 
@@ -60,7 +63,8 @@ _ombctl() {
         pin | unpin) options="--partition --snapshot --host --help" ;;
         reports) options+=" --category" ;;
         report) options+=" --category" ;;
-        status) options+=" --warn --crit --min-free" ;;
+        status) options+=" --warn --crit --min-free --log-full --log-wait" ;;
+        archive-logs) options="--partition --when-free-below --host --help" ;;
         configure) options="--data --log --vaultinfo --help" ;;
         restore) options="--partition --snapshot --nr --until --host --help" ;;
         schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;

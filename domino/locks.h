@@ -29,6 +29,8 @@ constexpr uint32_t kEventSnapshotFailed = 0x4000006C;
 constexpr uint32_t kEventSnapshotDone = 0x40000071;
 constexpr uint32_t kEventRestoreFailed = 0x4000006D;
 constexpr uint32_t kEventRestoreDone = 0x4000006F;
+// Log archiving between backups ended: server, extents archived, snapshot.
+constexpr uint32_t kEventLogsArchived = 0x40000080;
 
 // Source "ombsvc"; 0 when written, -1 otherwise.
 int ReportRunEvent(int type, int category, uint32_t eventId,

@@ -135,6 +135,15 @@ int64_t FreeMegabytes(char drive) {
   return static_cast<int64_t>(bytes >> 20);
 }
 
+// Size and free space of a drive; both -1 when unknown.
+void DriveMegabytes(char drive, int64_t& sizeMegabytes, int64_t& freeMegabytes) {
+  uint64_t total = 0, free = 0;
+  sizeMegabytes = freeMegabytes = -1;
+  if (drive == 0 || !platform::DriveSpace(drive, total, free)) return;
+  freeMegabytes = static_cast<int64_t>(free >> 20);
+  if (total != 0) sizeMegabytes = static_cast<int64_t>(total >> 20);
+}
+
 // The change-information query answers "not in backup mode" for a
 // database outside backup mode, and "wrong context" (or the size) for one
 // in it; asking with no context of our own tells the two apart without
@@ -159,16 +168,20 @@ void CountBackupMode(notes::NotesApi& api, const PartitionInfo& server, ServerSt
   }
 }
 
-// Ready extents as the archiving session lists them; nothing is marked.
-int CountExtentsWaiting(notes::NotesApi& api) {
-  if (api.ArchiveBegin() != notes::kNoError) return -1;
-  int count = 0;
+// Ready extents as the archiving session lists them, and since when the
+// oldest has waited (its last write); nothing is marked.
+void CountExtentsWaiting(notes::NotesApi& api, ServerStatus& status) {
+  if (api.ArchiveBegin() != notes::kNoError) return;
+  status.extentsWaiting = 0;
   notes::LogExtent extent;
-  for (notes::Status status = api.ArchiveFirst(extent); status == notes::kNoError; status = api.ArchiveNext(extent)) {
-    ++count;
+  for (notes::Status next = api.ArchiveFirst(extent); next == notes::kNoError; next = api.ArchiveNext(extent)) {
+    ++status.extentsWaiting;
+    const uint64_t written = extent.path.empty() ? 0 : platform::LastWriteTime(extent.path);
+    if (written != 0 && (status.oldestWaitingTime == 0 || written < status.oldestWaitingTime)) {
+      status.oldestWaitingTime = written;
+    }
   }
   api.ArchiveEnd();
-  return count;
 }
 
 void FillRuntimeState(notes::NotesApi& api, const PartitionInfo& server, ServerStatus& status) {
@@ -178,7 +191,7 @@ void FillRuntimeState(notes::NotesApi& api, const PartitionInfo& server, ServerS
   }
   NotesRuntimeScope runtime(api);
   CountBackupMode(api, server, status);
-  if (server.archiveLogging != 0) status.extentsWaiting = CountExtentsWaiting(api);
+  if (server.archiveLogging != 0) CountExtentsWaiting(api, status);
 }
 
 ServerStatus StatusOf(notes::NotesApi& api, const PartitionInfo& server) {
@@ -198,7 +211,7 @@ ServerStatus StatusOf(notes::NotesApi& api, const PartitionInfo& server) {
   }
   FillRuntimeState(api, server, status);
   status.logDrive = server.logDisk.driveLetter != 0 ? server.logDisk.driveLetter : DriveOf(server.logPath);
-  status.logFreeMegabytes = FreeMegabytes(status.logDrive);
+  DriveMegabytes(status.logDrive, status.logSizeMegabytes, status.logFreeMegabytes);
   return status;
 }
 

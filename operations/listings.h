@@ -61,6 +61,10 @@ struct ServerStatus {
   int extentsWaiting = -1;         // ready to archive; -1 without archive logging
   char logDrive = 0;
   int64_t logFreeMegabytes = -1;   // -1 when unknown
+  int64_t logSizeMegabytes = -1;   // of the log drive; -1 when unknown
+  // UTC FILETIME of the last write of the oldest extent waiting to be
+  // archived (when it filled up); 0 when none waits or it is unknown.
+  uint64_t oldestWaitingTime = 0;
 };
 
 struct MachineStatus {

@@ -26,5 +26,6 @@ bool LocalOperations::DominoRunning() { return IsDominoRunning(); }
 int Operations::ListSnapshots(std::vector<SnapshotDetails>&) { throw UnsupportedOperation("The snapshot listing"); }
 int Operations::MachineState(MachineStatus&) { throw UnsupportedOperation("The status query"); }
 PinReply Operations::SetSnapshotPin(int, int, bool) { throw UnsupportedOperation("Pinning snapshots"); }
+int Operations::ArchiveLogs(backup::ArchiveLogsJob&) { throw UnsupportedOperation("Log archiving"); }
 
 }  // namespace omb::ops

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/archive_between.h"
 #include "backup/backup.h"
 #include "core/errors.h"
 #include "core/services.h"
@@ -67,6 +68,10 @@ class Operations {
   // as omb --snapshot=N numbers them. Throws UnsupportedOperation where it
   // cannot be asked.
   virtual PinReply SetSnapshotPin(int partition, int number, bool pinned);
+  // Log archiving between backups of job.partition: 0,
+  // backup::kArchiveCopyFailed or -1. The local run works through
+  // job.services, a remote one through the service machine's own.
+  virtual int ArchiveLogs(backup::ArchiveLogsJob& job);
 };
 
 // An Operations that has no answer for a request: a service too old for it.
@@ -95,6 +100,7 @@ class LocalOperations : public Operations {
   int ListSnapshots(std::vector<SnapshotDetails>& list) override { return ListSnapshotDetails(services_, list); }
   int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
   PinReply SetSnapshotPin(int partition, int number, bool pinned) override;
+  int ArchiveLogs(backup::ArchiveLogsJob& job) override { return backup::RunArchiveLogs(job); }
 
  private:
   RunServices services_;

@@ -18,7 +18,8 @@ if(OMB_CONSOLE)
 endif()
 
 install(FILES ${OMB_PKG_SOURCE}/systemd/ombsvc.service ${OMB_PKG_SOURCE}/systemd/omb-backup@.service
-              ${OMB_PKG_SOURCE}/systemd/omb-backup@.timer
+              ${OMB_PKG_SOURCE}/systemd/omb-backup@.timer ${OMB_PKG_SOURCE}/systemd/omb-archive-logs@.service
+              ${OMB_PKG_SOURCE}/systemd/omb-archive-logs@.timer
         DESTINATION ${OMB_SYSTEMD_UNIT_DIR} COMPONENT omb)
 
 # Each package's doc folder: copyright, and the changelog that Debian

@@ -347,14 +347,18 @@ int64_t FileSize(std::string_view windowsPath) {
   return static_cast<int64_t>(info.st_size);
 }
 
-// Test hook (only with OMB_TEST_HOOKS): OMB_DISK_FREE_MB="F:100,H:5" reports
-// that many mebibytes free on the named drives, so that a low-space refusal
-// can be checked end to end.
-static std::optional<uint64_t> FreeBytesOverride([[maybe_unused]] char driveLetter) {
+// Test hooks (only with OMB_TEST_HOOKS), each a list such as "F:100,H:5"
+// in mebibytes. OMB_DISK_FREE_MB reports that much free on the named
+// drives, so that a low-space refusal can be checked end to end.
+// OMB_DISK_SIZE_MB gives the named drives that size, their free space
+// being the size less the files below the drive's folder, so that a drive
+// fills and empties as files are written and moved away.
+static std::optional<uint64_t> DriveSetting([[maybe_unused]] const char* variable,
+                                            [[maybe_unused]] char driveLetter) {
 #ifndef OMB_TEST_HOOKS
   return std::nullopt;
 #else
-  const char* setting = std::getenv("OMB_DISK_FREE_MB");
+  const char* setting = std::getenv(variable);
   if (setting == nullptr) return std::nullopt;
   const char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(driveLetter)));
   std::string_view rest(setting);
@@ -374,15 +378,45 @@ static std::optional<uint64_t> FreeBytesOverride([[maybe_unused]] char driveLett
 #endif
 }
 
-bool FreeBytes(char driveLetter, uint64_t& freeBytes) {
-  if (const std::optional<uint64_t> forced = FreeBytesOverride(driveLetter)) {
-    freeBytes = *forced;
+// Bytes of the regular files below a folder, links not followed.
+static uint64_t BytesBelow(const std::filesystem::path& folder) {
+  uint64_t total = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    std::error_code sizeError;
+    if (it->is_regular_file(sizeError)) {
+      const uintmax_t size = it->file_size(sizeError);
+      if (!sizeError) total += size;
+    }
+  }
+  return total;
+}
+
+bool DriveSpace(char driveLetter, uint64_t& totalBytes, uint64_t& freeBytes) {
+  const std::optional<uint64_t> forcedFree = DriveSetting("OMB_DISK_FREE_MB", driveLetter);
+  if (const std::optional<uint64_t> size = DriveSetting("OMB_DISK_SIZE_MB", driveLetter)) {
+    const uint64_t used = BytesBelow(DriveFolder(driveLetter));
+    totalBytes = *size;
+    freeBytes = forcedFree ? std::min(*forcedFree, *size) : (used < *size ? *size - used : 0);
     return true;
   }
   struct statvfs info {};
-  if (::statvfs(DriveFolder(driveLetter).c_str(), &info) != 0) return false;
+  const bool queried = ::statvfs(DriveFolder(driveLetter).c_str(), &info) == 0;
+  // A forced free space stands even where the volume cannot be asked; its
+  // size is then unknown (0).
+  // The size a user of the volume can fill, as df counts it: what is used
+  // plus what is still available, without the blocks reserved for root.
+  const uint64_t userBlocks = static_cast<uint64_t>(info.f_blocks - info.f_bfree) + info.f_bavail;
+  totalBytes = queried ? userBlocks * static_cast<uint64_t>(info.f_frsize) : 0;
   freeBytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
-  return true;
+  if (forcedFree) freeBytes = *forcedFree;
+  return queried || forcedFree.has_value();
+}
+
+bool FreeBytes(char driveLetter, uint64_t& freeBytes) {
+  uint64_t totalBytes = 0;
+  return DriveSpace(driveLetter, totalBytes, freeBytes);
 }
 
 BinaryFile::BinaryFile() = default;

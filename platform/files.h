@@ -50,6 +50,9 @@ int64_t FileSize(std::string_view windowsPath);
 // Free bytes of the volume behind a drive letter (statvfs of its folder);
 // false when it cannot be queried.
 bool FreeBytes(char driveLetter, uint64_t& freeBytes);
+// Size and free bytes of that volume; false when it cannot be queried. A
+// size of 0 means unknown.
+bool DriveSpace(char driveLetter, uint64_t& totalBytes, uint64_t& freeBytes);
 
 // A binary file opened like _open(): Open() answers 0 or an errno value
 // (ENOENT, EACCES, EEXIST, EINVAL, EMFILE ...). Mode::Replace writes a new

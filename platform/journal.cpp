@@ -65,6 +65,7 @@ constexpr KnownEvent kKnownEvents[] = {
     {0x40000071u, 2, 0, false},   // backup: the snapshot step ended
     {0x4000006Du, 2, 1, true},    // restore: could not run, or failed
     {0x4000006Fu, 2, 1, false},   // restore: ended
+    {0x40000080u, 0, 2, false},   // log archiving between backups ended
 };
 
 const KnownEvent* FindKnown(uint32_t eventId) {

@@ -14,6 +14,7 @@ const char* CommandName(int code) {
   if (code == kRestoreUntil) return "restore to a time";
   if (code == kPinSnapshot) return "pin snapshot";
   if (code == kUnpinSnapshot) return "unpin snapshot";
+  if (code == kArchiveLogs) return "archive logs";
   if (code < 1 || code > 15) return names[0];
   return names[code];
 }

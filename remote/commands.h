@@ -30,6 +30,9 @@ enum Command : uint8_t {
   kRestoreUntil = 102,
   kPinSnapshot = 104,
   kUnpinSnapshot = 105,
+  // Log archiving between backups: partition and free-space percentage
+  // out, the streamed progress, "done" and the run's result back.
+  kArchiveLogs = 106,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

@@ -77,6 +77,8 @@ void PutServerStatus(WireWriter& out, const ops::ServerStatus& server) {
   out.Int32(server.extentsWaiting);
   out.Byte(static_cast<uint8_t>(server.logDrive));
   PutInt64(out, server.logFreeMegabytes);
+  PutInt64(out, server.logSizeMegabytes);
+  PutUint64(out, server.oldestWaitingTime);
 }
 
 ops::ServerStatus GetServerStatus(WireReader& in) {
@@ -93,6 +95,8 @@ ops::ServerStatus GetServerStatus(WireReader& in) {
   server.extentsWaiting = in.Int32();
   server.logDrive = GetDrive(in);
   server.logFreeMegabytes = GetInt64(in);
+  server.logSizeMegabytes = GetInt64(in);
+  server.oldestWaitingTime = GetUint64(in);
   return server;
 }
 

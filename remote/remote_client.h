@@ -78,6 +78,9 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   int MachineState(ops::MachineStatus& status) override;
   // 104 or 105; a service without them throws ops::UnsupportedOperation.
   ops::PinReply SetSnapshotPin(int partition, int number, bool pinned) override;
+  // 106; the progress goes to job.output; a service without it throws
+  // ops::UnsupportedOperation.
+  int ArchiveLogs(backup::ArchiveLogsJob& job) override;
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);
@@ -112,6 +115,11 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   int ListRemoteSnapshots(std::vector<ops::SnapshotDetails>& list);
   // 101: the service machine's health.
   int RemoteMachineState(ops::MachineStatus& status);
+
+  // 106: the service machine's log archiving of job.partition, its
+  // progress streamed into job.output. The run's result, or -1 when the
+  // connection was lost (said in the progress).
+  int ArchiveRemoteLogs(backup::ArchiveLogsJob& job);
 
   // 12: true when the service accepted the command; any failure is false.
   bool Reachable();

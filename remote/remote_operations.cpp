@@ -61,6 +61,9 @@ bool RemoteClient::ConfigurationDone() { return RemoteConfigurationDone(); }
 bool RemoteClient::DominoRunning() { return RemoteDominoRunning(); }
 int RemoteClient::ListSnapshots(std::vector<ops::SnapshotDetails>& list) { return ListRemoteSnapshots(list); }
 int RemoteClient::MachineState(ops::MachineStatus& status) { return RemoteMachineState(status); }
+int RemoteClient::ArchiveLogs(backup::ArchiveLogsJob& job) {
+  return Watched(job.output.window, [&] { return ArchiveRemoteLogs(job); });
+}
 
 ops::Operations* OperationsOf(RemoteSession* session) { return dynamic_cast<RemoteClient*>(session); }
 

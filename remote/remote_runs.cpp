@@ -146,6 +146,20 @@ int RemoteClient::BackupServers(ServerList& servers, const BackupRequest& reques
   return failed ? -1 : 0;
 }
 
+int RemoteClient::ArchiveRemoteLogs(backup::ArchiveLogsJob& job) {
+  WireChannel channel = Open();
+  SendCommand(channel, kArchiveLogs);
+  RequireListingStatus(channel, "Log archiving");
+  WireWriter out;
+  out.Int32(job.partition);
+  out.Int32(job.whenFreeBelowPercent);
+  channel.SendEncoded(out.bytes());
+  if (StreamProgress(channel, job.output, nullptr, "Log archiving aborted.\r\n") == StreamEnd::Lost) return -1;
+  const int result = channel.RecvInt32();
+  CloseExchange(channel);
+  return result;
+}
+
 int RemoteClient::RestoreSnapshot(restore::RestoreJob& job, ProgressObserver* bar) {
   BusyCursor cursor(bar);
   WireChannel channel = Open();

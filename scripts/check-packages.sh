@@ -33,7 +33,8 @@ echo "== ombctl servers --json"
 if grep -q '^  servers ' <<<"$(ombctl --help)"; then ombctl servers --json; else ombctl version; fi
 echo "== systemd-analyze verify (installed units)"
 systemd-analyze verify /usr/lib/systemd/system/ombsvc.service \
-  /usr/lib/systemd/system/omb-backup@.service /usr/lib/systemd/system/omb-backup@.timer
+  /usr/lib/systemd/system/omb-backup@.service /usr/lib/systemd/system/omb-backup@.timer \
+  /usr/lib/systemd/system/omb-archive-logs@.service /usr/lib/systemd/system/omb-archive-logs@.timer
 systemd-analyze security --offline=true --threshold=40 /usr/lib/systemd/system/ombsvc.service |
   grep 'Overall exposure'
 echo "== man pages"

@@ -10,12 +10,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for unit in "$src"/packaging/systemd/*; do
   sed -e "s|/usr/bin/omb |$bin/cli/omb |" -e "s|/usr/bin/ombsvc |$bin/tools/ombsvc/ombsvc |" \
+    -e "s|/usr/bin/ombctl |$bin/tools/ombctl/ombctl |" \
     "$unit" > "$work/$(basename "$unit")"
 done
 # The backup template reads its options from a file that the
 # administrator writes; the check must not depend on one being there.
 grep -q '^EnvironmentFile=/etc/omb/backup/%i.conf$' "$work/omb-backup@.service"
-(cd "$work" && systemd-analyze verify --man=no ./ombsvc.service ./omb-backup@.service ./omb-backup@.timer)
+(cd "$work" && systemd-analyze verify --man=no ./ombsvc.service ./omb-backup@.service ./omb-backup@.timer \
+  ./omb-archive-logs@.service ./omb-archive-logs@.timer)
 # A unit pointing at a program that is not there must fail the check,
 # or the check above proves nothing.
 sed -e "s|^ExecStart=[^ ]*|ExecStart=$work/no-such-program|" "$work/ombsvc.service" > "$work/broken.service"

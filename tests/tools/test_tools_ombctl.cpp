@@ -42,6 +42,27 @@ TEST(OmbctlDispatch, AnUnknownSubcommandIsNamedInTheError) {
   EXPECT_NE(run.err.find("unknown subcommand 'frobnicate'"), std::string::npos);
 }
 
+// archive-logs refuses what it cannot run before it touches a machine.
+TEST(OmbctlDispatch, ArchiveLogsRefusesBadOptionsBeforeItRuns) {
+  const std::vector<std::vector<std::string>> refused = {
+      {"archive-logs"},
+      {"archive-logs", "--partition", "0"},
+      {"archive-logs", "--partition", "9"},
+      {"archive-logs", "--partition", "1x"},
+      {"archive-logs", "--partition", "1", "--when-free-below", "0"},
+      {"archive-logs", "--partition", "1", "--when-free-below", "101"},
+      {"archive-logs", "--partition", "1", "--partition", "2"},
+      {"archive-logs", "--partition", "1", "--json"},
+      {"archive-logs", "--partition", "1", "now"},
+  };
+  for (const std::vector<std::string>& args : refused) {
+    const CtlRun run = Ctl(args);
+    EXPECT_EQ(run.code, kExitRefused) << args.back();
+    EXPECT_EQ(run.err.rfind("ombctl archive-logs: ", 0), 0u) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+  }
+}
+
 TEST(OmbctlDispatch, VersionIsTheProgramsVersionBothWays) {
   const CtlRun option = Ctl({"--version"});
   const CtlRun command = Ctl({"version"});

@@ -123,5 +123,21 @@ TEST_F(OmbctlRemote, ReadOnlyServiceRefusesThePinAndSaysWhy) {
   EXPECT_FALSE(ValidJson("snapshots", LocalOnService({"snapshots", "--json"}).out)["snapshots"][1]["pinned"]);
 }
 
+TEST_F(OmbctlRemote, ArchiveLogsRunsOnTheServiceMachineAndBringsBackItsOutcome) {
+  SimOnService({"write", "--server", "1", "--db", "mail/user2.nsf", "--docs", "3000"});
+  const CtlResult archived = Ctl({"archive-logs", "--partition", "1", "--host", service_.machineName()});
+  EXPECT_EQ(archived.code, 0) << archived.out << archived.err;
+  EXPECT_NE(archived.out.find("Archiving F:\\logdir\\"), std::string::npos) << archived.out;
+  const std::filesystem::path logs =
+      serviceRoot_ / "drives" / "V" / "vaultinfo" / "Mail1" / "dominosnap__DOMSRV01__MAIL1__recent" / "logs";
+  EXPECT_FALSE(std::filesystem::is_empty(logs));
+
+  // Server 2 has no snapshot to archive into: the service's refusal and
+  // its exit code come back.
+  const CtlResult refused = Ctl({"archive-logs", "--partition", "2", "--host", service_.machineName()});
+  EXPECT_EQ(refused.code, 2) << refused.out;
+  EXPECT_NE(refused.out.find("has no complete snapshot"), std::string::npos) << refused.out;
+}
+
 }  // namespace
 }  // namespace omb::test

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // "OMB STATE - text | 'label'=value[UOM];warn;crit;min;max ..."
 const std::regex kPluginLine(
-    R"(^OMB (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+( \| ('[^'=]+'=(-?[0-9.]+|U)(s|MB)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)( '[^'=]+'=(-?[0-9.]+|U)(s|MB)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)*)?\n$)");
+    R"(^OMB (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+( \| ('[^'=]+'=(-?[0-9.]+|U)(s|MB|%)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)( '[^'=]+'=(-?[0-9.]+|U)(s|MB|%)?;[0-9]*;[0-9]*;[0-9]*;[0-9]*)*)?\n$)");
 
 class OmbctlStatus : public OmbctlMachineTest {
  protected:
@@ -154,6 +154,57 @@ TEST(StatusJudgement, ACriticalFindingOutweighsAnUnknownOneAndLabelsStayParseabl
   EXPECT_NE(verdict.performance.find("'Mail_1_x_age'=0s;"), std::string::npos) << verdict.performance;
   EXPECT_NE(verdict.performance.find("'partition2_age'=U;"), std::string::npos);
   EXPECT_EQ(verdict.summaryLine.find('\n'), std::string::npos);
+}
+
+// The log drive's fill and the wait of ready extents, at and past their
+// thresholds, and where the figures are unknown.
+TEST(StatusJudgement, AFillingLogDriveAndExtentsLeftWaitingWarn) {
+  constexpr uint64_t kSecond = 10000000;
+  ops::MachineStatus status;
+  status.now = 100000 * kSecond;
+  ops::ServerStatus server;
+  server.partition = 1;
+  server.server = "Mail1/Sales";
+  server.newestCompleteTime = status.now;
+  server.logDrive = 'F';
+  server.logSizeMegabytes = 1000;
+  server.logFreeMegabytes = 200;  // exactly 80% full: not fuller than the default
+  server.extentsWaiting = 3;
+  server.oldestWaitingTime = status.now - 3600 * kSecond;  // exactly the default wait
+  status.servers = {server};
+  ctl::StatusVerdict verdict = ctl::Judge(status, {});
+  EXPECT_EQ(verdict.state, ctl::PluginState::Ok) << verdict.summaryLine;
+  EXPECT_NE(verdict.performance.find("'Mail1_log_used'=80%;80;;0;100"), std::string::npos) << verdict.performance;
+  EXPECT_NE(verdict.performance.find("'Mail1_extent_wait'=3600s;3600;;0;"), std::string::npos);
+
+  status.servers[0].logFreeMegabytes = 199;
+  status.servers[0].oldestWaitingTime -= kSecond;
+  verdict = ctl::Judge(status, {});
+  EXPECT_EQ(verdict.exitCode, 1);
+  EXPECT_NE(verdict.summary.find("Mail1: log drive F: is 80.1% full"), std::string::npos) << verdict.summary;
+  EXPECT_NE(verdict.summary.find("Mail1: 3 log extents have waited 1.0 h to be archived"), std::string::npos);
+
+  // Thresholds of the command line move the judgement.
+  ctl::StatusThresholds loose;
+  loose.logFullPercent = 90;
+  loose.logWaitSeconds = 7200;
+  EXPECT_EQ(ctl::Judge(status, loose).state, ctl::PluginState::Ok);
+
+  // An unknown size, no extent waiting, or a waiting time from a clock
+  // ahead of the machine's judge nothing and never go negative.
+  status.servers[0].logSizeMegabytes = -1;
+  status.servers[0].extentsWaiting = 0;
+  verdict = ctl::Judge(status, {});
+  EXPECT_EQ(verdict.state, ctl::PluginState::Ok);
+  EXPECT_EQ(verdict.performance.find("_log_used"), std::string::npos);
+  EXPECT_EQ(verdict.performance.find("_extent_wait"), std::string::npos);
+  status.servers[0].extentsWaiting = 1;
+  status.servers[0].oldestWaitingTime = status.now + 60 * kSecond;
+  EXPECT_NE(ctl::Judge(status, {}).performance.find("'Mail1_extent_wait'=0s;"), std::string::npos);
+
+  int64_t percent = 0;
+  EXPECT_TRUE(ctl::ParsePercent("100", percent));
+  for (const char* bad : {"0", "101", "", "5%", "-1"}) EXPECT_FALSE(ctl::ParsePercent(bad, percent)) << bad;
 }
 
 TEST(StatusJudgement, AgesTakeUnitsAndStayWithinAYear) {

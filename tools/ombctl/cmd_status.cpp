@@ -15,13 +15,16 @@ namespace omb::ctl {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: ombctl status [--warn AGE] [--crit AGE] [--min-free MB] [--json] [--host H[:PORT]]\n\n"
+    "Usage: ombctl status [--warn AGE] [--crit AGE] [--min-free MB] [--log-full PCT]\n"
+    "                     [--log-wait AGE] [--json] [--host H[:PORT]]\n\n"
     "Checks every server of the machine: the age of its newest complete\n"
     "snapshot against AGE (a number with s, m, h or d; hours without a unit;\n"
     "defaults 24h and 48h), databases left in backup mode (critical),\n"
     "incomplete snapshots (warning), log extents waiting to be archived, and\n"
     "the free space on the Vaultinfo and log drives (warning below MB when\n"
-    "--min-free is given).\n\n"
+    "--min-free is given). A log drive fuller than PCT percent (default 80)\n"
+    "warns, and so do extents that have waited longer than the --log-wait AGE\n"
+    "(default 1h) to be archived: see ombctl archive-logs.\n\n"
     "Exit code: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n";
 
 int Unknown(Invocation& call, bool json, const std::string& why) {
@@ -51,6 +54,16 @@ bool ParseThresholds(ListingOptions& options, StatusThresholds& thresholds, std:
     error = "--min-free takes a number of megabytes";
     return false;
   }
+  const std::string& logFull = options.values["--log-full"];
+  if (!logFull.empty() && !ParsePercent(logFull, thresholds.logFullPercent)) {
+    error = "--log-full takes a percentage from 1 to 100";
+    return false;
+  }
+  const std::string& logWait = options.values["--log-wait"];
+  if (!logWait.empty() && !ParseAge(logWait, thresholds.logWaitSeconds)) {
+    error = "--log-wait takes an age such as 1h, 30m or 2d";
+    return false;
+  }
   return true;
 }
 
@@ -64,7 +77,7 @@ int RunStatus(Invocation& call) {
   ListingOptions options;
   StatusThresholds thresholds;
   std::string error;
-  if (!ParseListingOptions(call.args, {"--warn", "--crit", "--min-free"}, options, error) ||
+  if (!ParseListingOptions(call.args, {"--warn", "--crit", "--min-free", "--log-full", "--log-wait"}, options, error) ||
       !ParseThresholds(options, thresholds, error)) {
     call.err << "ombctl status: " << error << "\n";
     return Unknown(call, options.json, "bad options: " + error);

@@ -125,6 +125,49 @@ void JudgeFree(Judgement& judgement, ServerVerdict* verdict, const std::string& 
   }
 }
 
+// The used share of the log drive, or -1 when its size is unknown.
+int64_t LogUsedPercent(const ops::ServerStatus& server) {
+  if (server.logSizeMegabytes <= 0 || server.logFreeMegabytes < 0) return -1;
+  const int64_t used = std::max<int64_t>(server.logSizeMegabytes - server.logFreeMegabytes, 0);
+  return used * 100 / server.logSizeMegabytes;
+}
+
+// Seconds the oldest ready extent has waited, or -1 when none waits.
+int64_t WaitSeconds(const ops::ServerStatus& server, uint64_t now) {
+  if (server.oldestWaitingTime == 0 || server.extentsWaiting <= 0) return -1;
+  const uint64_t ticks = now > server.oldestWaitingTime ? now - server.oldestWaitingTime : 0;
+  return static_cast<int64_t>(ticks / kFileTimeTicksPerSecond);
+}
+
+// A filling log drive and extents left waiting both warn: the archiving
+// between backups is what keeps the drive from filling.
+void JudgeLogDrive(Judgement& judgement, ServerVerdict& verdict, const ops::ServerStatus& server, uint64_t now,
+                   const StatusThresholds& thresholds) {
+  const std::string& label = verdict.label;
+  if (const int64_t used = LogUsedPercent(server); used >= 0) {
+    judgement.perf.push_back("'" + label + "_log_used'=" + std::to_string(used) + "%;" +
+                             std::to_string(thresholds.logFullPercent) + ";;0;100");
+    // Judged on the megabytes, not the rounded share: 80.1% is fuller than 80%.
+    const int64_t usedMegabytes = std::max<int64_t>(server.logSizeMegabytes - server.logFreeMegabytes, 0);
+    if (usedMegabytes * 100 > thresholds.logFullPercent * server.logSizeMegabytes) {
+      char share[32];
+      std::snprintf(share, sizeof share, "%.1f%%",
+                    100.0 * static_cast<double>(usedMegabytes) / static_cast<double>(server.logSizeMegabytes));
+      Problem(judgement, &verdict, PluginState::Warning,
+              label + ": log drive " + std::string(1, server.logDrive) + ": is " + share + " full");
+    }
+  }
+  if (const int64_t waited = WaitSeconds(server, now); waited >= 0) {
+    judgement.perf.push_back("'" + label + "_extent_wait'=" + std::to_string(waited) + "s;" +
+                             std::to_string(thresholds.logWaitSeconds) + ";;0;");
+    if (waited > thresholds.logWaitSeconds) {
+      Problem(judgement, &verdict, PluginState::Warning,
+              label + ": " + Plural(server.extentsWaiting, "log extent has", "log extents have") + " waited " +
+                  Hours(waited) + " to be archived");
+    }
+  }
+}
+
 void JudgeServer(Judgement& judgement, const ops::ServerStatus& server, uint64_t now,
                  const StatusThresholds& thresholds) {
   ServerVerdict verdict;
@@ -139,6 +182,7 @@ void JudgeServer(Judgement& judgement, const ops::ServerStatus& server, uint64_t
                            ";0;;0;");
   JudgeFree(judgement, &verdict, verdict.label + "_log_free", verdict.label + ": log", server.logDrive,
             server.logFreeMegabytes, thresholds);
+  JudgeLogDrive(judgement, verdict, server, now, thresholds);
   judgement.verdict.servers.push_back(std::move(verdict));
 }
 
@@ -163,7 +207,7 @@ nlohmann::ordered_json NullableNumber(int64_t value) {
   return value < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(value);
 }
 
-nlohmann::ordered_json ServerJson(const ops::ServerStatus& server, const ServerVerdict& verdict) {
+nlohmann::ordered_json ServerJson(const ops::ServerStatus& server, const ServerVerdict& verdict, uint64_t now) {
   nlohmann::ordered_json json;
   json["partition"] = server.partition;
   json["server"] = server.server;
@@ -183,6 +227,9 @@ nlohmann::ordered_json ServerJson(const ops::ServerStatus& server, const ServerV
   json["extents_waiting"] = NullableNumber(server.extentsWaiting);
   json["log_drive"] = NullableDrive(server.logDrive);
   json["log_free_mb"] = NullableNumber(server.logFreeMegabytes);
+  json["log_size_mb"] = NullableNumber(server.logSizeMegabytes);
+  json["log_used_percent"] = NullableNumber(LogUsedPercent(server));
+  json["oldest_waiting_seconds"] = NullableNumber(WaitSeconds(server, now));
   return json;
 }
 
@@ -218,6 +265,8 @@ bool ParseAge(const std::string& text, int64_t& seconds) {
 }
 
 bool ParseMegabytes(const std::string& text, int64_t& megabytes) { return ParseWhole(text, kMaxMegabytes, megabytes); }
+
+bool ParsePercent(const std::string& text, int64_t& percent) { return ParseWhole(text, 100, percent) && percent >= 1; }
 
 StatusVerdict Judge(const ops::MachineStatus& status, const StatusThresholds& thresholds) {
   Judgement judgement;
@@ -255,7 +304,9 @@ void WriteStatusJson(std::ostream& out, const StatusVerdict& verdict, const ops:
   document["performance_data"] = verdict.performance;
   document["thresholds"] = {{"warn_seconds", verdict.thresholds.warnSeconds},
                             {"crit_seconds", verdict.thresholds.critSeconds},
-                            {"min_free_mb", verdict.thresholds.minFreeMegabytes}};
+                            {"min_free_mb", verdict.thresholds.minFreeMegabytes},
+                            {"log_full_percent", verdict.thresholds.logFullPercent},
+                            {"log_wait_seconds", verdict.thresholds.logWaitSeconds}};
   if (status == nullptr) {
     document["machine"] = nullptr;
     WriteJson(out, document);
@@ -269,7 +320,7 @@ void WriteStatusJson(std::ostream& out, const StatusVerdict& verdict, const ops:
   machine["vaultinfo_free_mb"] = NullableNumber(status->vaultinfoFreeMegabytes);
   nlohmann::ordered_json servers = nlohmann::ordered_json::array();
   for (size_t index = 0; index < status->servers.size() && index < verdict.servers.size(); ++index) {
-    servers.push_back(ServerJson(status->servers[index], verdict.servers[index]));
+    servers.push_back(ServerJson(status->servers[index], verdict.servers[index], status->now));
   }
   machine["servers"] = std::move(servers);
   document["machine"] = std::move(machine);

@@ -19,6 +19,11 @@ struct StatusThresholds {
   int64_t warnSeconds = 24 * 3600;
   int64_t critSeconds = 48 * 3600;
   int64_t minFreeMegabytes = 0;  // 0: free space is reported, not judged
+  // A log drive fuller than this share warns: when it fills, Domino stops.
+  int64_t logFullPercent = 80;
+  // An extent that has waited longer than this to be archived warns: the
+  // archiving between backups does not run.
+  int64_t logWaitSeconds = 3600;
 };
 
 struct ServerVerdict {
@@ -43,6 +48,8 @@ struct StatusVerdict {
 bool ParseAge(const std::string& text, int64_t& seconds);
 // A whole number of megabytes up to 2^40.
 bool ParseMegabytes(const std::string& text, int64_t& megabytes);
+// A whole percentage from 1 to 100.
+bool ParsePercent(const std::string& text, int64_t& percent);
 
 StatusVerdict Judge(const ops::MachineStatus& status, const StatusThresholds& thresholds);
 StatusVerdict UnknownVerdict(const std::string& why);

@@ -13,6 +13,7 @@ int RunConfigure(Invocation& call);
 int RunRestore(Invocation& call);
 int RunPin(Invocation& call);
 int RunUnpin(Invocation& call);
+int RunArchiveLogs(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
@@ -25,6 +26,7 @@ std::vector<Subcommand> AllSubcommands() {
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"restore", "restore a snapshot: up to the minute, point in time or to a time", &RunRestore},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},
+      {"archive-logs", "archive ready log extents between backups", &RunArchiveLogs},
       {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
       {"version", "print the version of ombctl", &RunVersion},
   };

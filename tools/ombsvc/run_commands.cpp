@@ -61,7 +61,53 @@ class RunSlot {
   bool owner_ = false;
 };
 
+// The end of an archiving run's stream: "done", then its result.
+Outcome EndOfArchiving(remote::WireChannel& channel, ProgressStream& stream, int result, const std::string& what) {
+  stream.Finish();
+  const std::string text = (result == 0 ? "ok: " : "ended with " + std::to_string(result) + ": ") + what;
+  if (stream.lost()) return {text + ", client gone before the end", false};
+  try {
+    remote::WireWriter out;
+    out.String(remote::kStreamDone);
+    out.Int32(result);
+    channel.SendEncoded(out.bytes());
+  } catch (const remote::SocketFailure&) {
+    return {text + ", client gone before the end", false};
+  }
+  return {text};
+}
+
+Outcome RefuseArchiving(remote::WireChannel& channel, const std::string& line, const std::string& why) {
+  remote::WireWriter out;
+  out.String(line);
+  out.String(remote::kStreamDone);
+  out.Int32(-1);
+  channel.SendEncoded(out.bytes());
+  return {"refused: " + why};
+}
+
 }  // namespace
+
+Outcome AnswerArchiveLogs(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  backup::ArchiveLogsJob job(context.services);
+  job.partition = channel.RecvInt32();
+  job.whenFreeBelowPercent = channel.RecvInt32();
+  if (job.partition < 1 || job.partition > 8 || job.whenFreeBelowPercent < 0 || job.whenFreeBelowPercent > 100) {
+    return RefuseArchiving(channel, "ERROR: Partition or free-space percentage out of range.\r\nLog archiving aborted.\r\n",
+                           "partition " + std::to_string(job.partition) + ", " +
+                               std::to_string(job.whenFreeBelowPercent) + "%");
+  }
+  RunSlot slot(context.engine);
+  if (!slot.acquired()) {
+    return RefuseArchiving(channel, "ERROR: Log archiving aborted. A current BACKUP/RESTORE is in progress\r\n",
+                           "another run in progress");
+  }
+  ProgressStream stream(channel);
+  job.output.window = &stream;
+  const int result = context.operations.ArchiveLogs(job);
+  return EndOfArchiving(channel, stream, result, "archive logs of partition " + std::to_string(job.partition));
+}
 
 Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context) {
   channel.SendByte(remote::kStatusAccepted);

@@ -35,7 +35,8 @@ Outcome AnswerCompatibilitySecond(remote::WireChannel& channel) {
 
 bool ChangesTheMachine(int command) {
   return command == remote::kDeleteReport || command == remote::kDeleteAllReports ||
-         command == remote::kBackupServer || command == remote::kRestore || command == remote::kRestoreUntil;
+         command == remote::kBackupServer || command == remote::kRestore || command == remote::kRestoreUntil ||
+         command == remote::kArchiveLogs;
 }
 
 // Read-only refusal. Commands 4 and 5 follow the exchange pattern (their
@@ -69,6 +70,8 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerRestore(channel, context);
     case remote::kRestoreUntil:
       return AnswerRestoreUntil(channel, context);
+    case remote::kArchiveLogs:
+      return AnswerArchiveLogs(channel, context);
     case remote::kBackupWizardDone:
       return AnswerFlag(channel, context.operations.BackupWizardDone());
     case remote::kConfigurationDone:

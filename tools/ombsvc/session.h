@@ -50,6 +50,7 @@ Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context);
 // Command 102: the restore request, then the recovery time.
 Outcome AnswerRestoreUntil(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerArchiveLogs(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerListSnapshots(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerMachineStatus(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerPinCommand(int command, remote::WireChannel& channel, SessionContext& context);
