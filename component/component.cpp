@@ -99,6 +99,30 @@ int RestoreSnapshot(storage::Component& component, char driveLetter, const std::
   return 0;
 }
 
+int RestoreFileFromSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                            const std::string& file, const std::string& target, std::string& errorText) {
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  storage::HRESULT hr = component.GetSnapshotFactory();
+  if (!storage::Failed(hr)) hr = component.CreateSnapshotInterface(snapshots);
+  if (!storage::Failed(hr) && !snapshots) hr = storage::E_NOINTERFACE_;
+  if (storage::Failed(hr)) {
+    errorText += "ERROR: Could not create Snapshot Inteferface.\r\n" + SystemText(hr);
+    return -1;
+  }
+  hr = snapshots->RestoreFileFromSnapShot(DriveString(driveLetter), name, storage::ToUtf16(file),
+                                          storage::ToUtf16(target));
+  if (hr == storage::E_NOTIMPL_) {
+    errorText += "ERROR: The storage component cannot restore a single file from a snapshot.\r\n";
+    return -1;
+  }
+  if (storage::Failed(hr)) {
+    errorText += "ERROR: Could not restore " + file + " from the snapshot to " + target + ".\r\n" +
+                 SystemText(hr);
+    return -1;
+  }
+  return 0;
+}
+
 SnapshotEntry MakeSnapshotEntry(const storage::SnapshotRecord& record) {
   SnapshotEntry entry;
   entry.wideName = record.name;

@@ -90,6 +90,7 @@ void Runtime::TermRuntime() {
   archiving_ = false;
   extentList_.clear();
   extentPos_ = 0;
+  heldOpen_.clear();
 }
 
 RuntimeConfig Runtime::Config() const {

@@ -76,6 +76,11 @@ class Runtime : public NotesApi {
   Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback, uint32_t flags,
                  uint32_t& failingIndex) override;
 
+  Status CopyLogForRecovery(const std::string& targetDirectory) override;
+  Status AssignNewInstanceId(const std::string& path, LogId& instanceId) override;
+  Status IsDatabaseOpen(const std::string& path, bool& open) override;
+  Status ReplaceDatabase(const std::string& restoredPath, const std::string& targetPath) override;
+
   Status FindDesignNote(Handle db, const std::string& name, NoteId& id) override;
   Status OpenCollection(Handle db, NoteId view, Handle& collection) override;
   Status FindByName(Handle collection, const std::string& key, uint32_t& position,
@@ -111,6 +116,9 @@ class Runtime : public NotesApi {
                       std::vector<NoteId>* ids = nullptr);
   Status DeleteDocument(const std::string& path, NoteId id);
   Status Summarize(const std::string& path, DbSummary& summary);
+  // Holds the databases open as a running server does, until TermRuntime:
+  // ReplaceDatabase refuses them meanwhile. Answers how many it holds.
+  size_t HoldDatabasesOpen(const std::vector<std::string>& paths);
   // The settings read from notes.ini (empty before InitRuntime).
   RuntimeConfig Config() const;
 
@@ -169,6 +177,7 @@ class Runtime : public NotesApi {
   std::map<uint32_t, uint64_t> changeReadOffsets_;
   bool archiving_ = false;
   std::vector<LogExtent> extentList_;
+  std::vector<std::unique_ptr<FileLock>> heldOpen_;
   size_t extentPos_ = 0;
 };
 

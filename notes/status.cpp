@@ -7,7 +7,7 @@ namespace omb::notes {
 
 namespace {
 
-constexpr std::array<std::pair<Status, const char*>, 27> kStatusTexts{{
+constexpr std::array<std::pair<Status, const char*>, 29> kStatusTexts{{
     {kNoError, "No error"},
     {kErrFileNotFound, "File does not exist"},
     {kErrFileRead, "Unable to read file"},
@@ -34,6 +34,8 @@ constexpr std::array<std::pair<Status, const char*>, 27> kStatusTexts{{
     {kErrLogDamaged, "The transaction log is damaged"},
     {kErrNoLogPath, "No transaction log directory is set in notes.ini"},
     {kErrNoSuchExtent, "Unknown transaction log extent"},
+    {kDbInUse, "The database is in use by the server"},
+    {kNotSupported, "The Notes runtime does not support this call"},
     {kLoggingDisabled, "Transactional logging is not enabled on this server"},
 }};
 
