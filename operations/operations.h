@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/services.h"
 #include "domino/server_info.h"
+#include "operations/database_restore.h"
 #include "operations/listings.h"
 #include "reports/report_backend.h"
 #include "restore/restore.h"
@@ -50,6 +51,10 @@ class Operations {
   virtual int ListSnapshots(std::vector<SnapshotDetails>& list);
   // The health of the machine's servers: 0, or the discovery's failure code.
   virtual int MachineState(MachineStatus& status);
+  // One database out of a snapshot (operations/database_restore.h), its
+  // messages going to `output`: restore::kDatabaseRestoreDone, Refused or
+  // Failed.
+  virtual int RestoreDatabase(const DatabaseRestoreRequest& request, ProgressSink& output);
 };
 
 // An Operations that has no answer for a request: a service too old for it.
@@ -77,6 +82,7 @@ class LocalOperations : public Operations {
   reports::ReportBackend& Reports() override { return reports_; }
   int ListSnapshots(std::vector<SnapshotDetails>& list) override { return ListSnapshotDetails(services_, list); }
   int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
+  int RestoreDatabase(const DatabaseRestoreRequest& request, ProgressSink& output) override;
 
  private:
   RunServices services_;

@@ -10,6 +10,7 @@ int RunReports(Invocation& call);
 int RunReport(Invocation& call);
 int RunStatus(Invocation& call);
 int RunConfigure(Invocation& call);
+int RunRestoreDb(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
@@ -17,6 +18,7 @@ std::vector<Subcommand> AllSubcommands() {
       {"snapshots", "list the snapshots, their numbers and the logs they need", &RunSnapshots},
       {"reports", "list the run reports", &RunReports},
       {"report", "show or delete one report", &RunReport},
+      {"restore-db", "restore one database from a snapshot while the server runs", &RunRestoreDb},
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},
       {"schedule", "create, list and export scheduled backup jobs", &RunSchedule},
