@@ -11,6 +11,7 @@ const char* CommandName(int code) {
   };
   if (code == kListSnapshots) return "list snapshots";
   if (code == kMachineStatus) return "machine status";
+  if (code == kRestoreDatabase) return "restore database";
   if (code < 1 || code > 15) return names[0];
   return names[code];
 }

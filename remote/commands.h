@@ -25,6 +25,7 @@ enum Command : uint8_t {
   // them refuses them with status 0.
   kListSnapshots = 100,
   kMachineStatus = 101,
+  kRestoreDatabase = 103,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

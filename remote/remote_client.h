@@ -76,6 +76,9 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // 100 and 101; a service without them throws ops::UnsupportedOperation.
   int ListSnapshots(std::vector<ops::SnapshotDetails>& list) override;
   int MachineState(ops::MachineStatus& status) override;
+  // 103; its progress goes to `output` as it arrives. A service without it
+  // throws ops::UnsupportedOperation; a lost connection is Failed.
+  int RestoreDatabase(const ops::DatabaseRestoreRequest& request, ProgressSink& output) override;
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);

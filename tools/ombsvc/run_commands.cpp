@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "remote/commands.h"
+#include "remote/database_restore_record.h"
 #include "remote/records.h"
 #include "tools/ombsvc/progress_stream.h"
 #include "tools/ombsvc/request_checks.h"
@@ -138,6 +139,27 @@ Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context) {
   const std::string what = server->serverName + " " + snapshot->name;
   const int result = context.operations.RunRestore(job);
   return EndOfRun(channel, stream, result, what);
+}
+
+Outcome AnswerRestoreDatabase(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  const ops::DatabaseRestoreRequest request = remote::GetDatabaseRestoreRequest(channel.reader());
+  const std::string what = "partition " + std::to_string(request.partition) + " snapshot " +
+                           std::to_string(request.snapshotNumber) + " " + request.database;
+  RunSlot slot(context.engine);
+  if (!slot.acquired()) {
+    const Outcome refused = RefuseInStream(
+        channel, "ERROR: Database restore aborted. A current BACKUP/RESTORE is in progress\r\n", "another run in progress");
+    channel.SendInt32(restore::kDatabaseRestoreRefused);
+    return refused;
+  }
+  ProgressStream stream(channel);
+  ProgressSink output;
+  output.window = &stream;
+  const int result = context.operations.RestoreDatabase(request, output);
+  Outcome outcome = EndOfRun(channel, stream, result, what);
+  if (outcome.keepOpen) channel.SendInt32(result);
+  return outcome;
 }
 
 }  // namespace omb::service

@@ -84,6 +84,8 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
       return AnswerListSnapshots(channel, context);
     case remote::kMachineStatus:
       return AnswerMachineStatus(channel, context);
+    case remote::kRestoreDatabase:
+      return AnswerRestoreDatabase(channel, context);
     case remote::kCloseExchange:
       channel.SendByte(remote::kStatusAccepted);
       return {"ok", false};

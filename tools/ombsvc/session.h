@@ -50,6 +50,7 @@ Outcome AnswerBackup(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerRestore(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerListSnapshots(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerMachineStatus(remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerRestoreDatabase(remote::WireChannel& channel, SessionContext& context);
 
 // A report name that is one plain file name of a category folder.
 bool IsPlainFileName(const std::string& name);
