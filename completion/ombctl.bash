@@ -43,7 +43,7 @@ _ombctl() {
         --warn | --crit)
             COMPREPLY=($(compgen -W "12h 24h 26h 48h 50h 2d 3d" -- "$cur"))
             return ;;
-        --min-free)
+        --min-free | --snapshot | --db | --to | --until)
             return ;;
     esac
 
@@ -54,6 +54,7 @@ _ombctl() {
         report) options+=" --category" ;;
         status) options+=" --warn --crit --min-free" ;;
         configure) options="--data --log --vaultinfo --help" ;;
+        restore-db) options="--partition --snapshot --db --to --replace --nr --until --host --help" ;;
         schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;
         version) options="--help" ;;
     esac
