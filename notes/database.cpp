@@ -117,6 +117,7 @@ void AppendFrame(const ChangeRecord& record, std::string& out) {
   payload.U64(record.seq);
   payload.U8(static_cast<uint8_t>(record.kind));
   WriteNote(payload, record.note);
+  payload.U64(record.time);
   const std::string& body = payload.buffer();
   codec::Writer frame;
   frame.U32(static_cast<uint32_t>(body.size()));
@@ -144,8 +145,12 @@ FrameResult ParseFrame(std::string_view data, ChangeRecord& record, size_t& cons
   codec::Reader in(body);
   uint8_t kind = 0;
   if (!in.Id(record.instanceId) || !in.U64(record.lsn) || !in.U64(record.seq) || !in.U8(kind) ||
-      (kind != 1 && kind != 2) || !ReadNote(in, record.note) || in.remaining() != 0 ||
-      record.lsn != trailerLsn) {
+      (kind != 1 && kind != 2) || !ReadNote(in, record.note) || record.lsn != trailerLsn) {
+    return FrameResult::Corrupt;
+  }
+  // The time is a trailing field: absent in records written before it was.
+  record.time = 0;
+  if (in.remaining() != 0 && (!in.U64(record.time) || in.remaining() != 0)) {
     return FrameResult::Corrupt;
   }
   record.kind = static_cast<ChangeKind>(kind);

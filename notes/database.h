@@ -53,16 +53,22 @@ Status DecodeDatabase(std::string_view bytes, Database& db);
 enum class ChangeKind : uint8_t { PutNote = 1, DeleteNote = 2 };
 
 // One change of one database: its instance, the log sequence number (0 when
-// the database is not logged), its per-database sequence and the change.
+// the database is not logged), its per-database sequence, the change and
+// the time it was written.
 struct ChangeRecord {
   LogId instanceId{};
   uint64_t lsn = 0;
   uint64_t seq = 0;
   ChangeKind kind = ChangeKind::PutNote;
   Note note;  // the whole note for PutNote; only the id for DeleteNote
+  // FILETIME (UTC) at which the change was written; 0 = unknown, as in
+  // records written before records carried their time.
+  uint64_t time = 0;
 };
 
 // A frame: u32 length, payload, u32 CRC of the payload, u64 LSN, u32 length.
+// The payload ends with the record's time (u64); a payload without it, as
+// older files hold, decodes with the time unknown.
 // The 12-byte trailer lets a writer find the last record of a log extent
 // without reading the extent from its start.
 constexpr size_t kFrameOverhead = 20;

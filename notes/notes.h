@@ -25,8 +25,13 @@ constexpr Status kDbNotLogged = 5109;       // recovery: the failing database is
 constexpr int kLogStyleCircular = 0;
 constexpr int kLogStyleArchive = 1;
 constexpr Status kLoggingDisabled = 5119;   // logging-style query: logging is off
+<<<<<<< HEAD
 constexpr Status kDbInUse = 5140;           // the database is held open by a running server
 constexpr Status kNotSupported = 5141;      // this runtime has no such call
+=======
+constexpr Status kRecoveryTimeUnsupported = 5120;  // this runtime cannot recover to a time
+constexpr Status kPastRecoveryTime = 5121;  // recovery: the database holds changes after the time
+>>>>>>> main
 
 constexpr uint32_t kBackupEndNormal = 0;
 constexpr uint32_t kBackupEndAbort = 1;
@@ -140,6 +145,29 @@ class NotesApi {
   // Nothing is written unless every database could be recovered.
   virtual Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
                          uint32_t flags, uint32_t& failingIndex) = 0;
+  // Recover, replaying only the log up to the recovery time `untilTime` (a
+  // FILETIME, UTC, inclusive): the replay ends at the first record written
+  // after it, so every database is brought to the same point of the log. A
+  // record of unknown time (written before records carried one) counts as
+  // older than any time. Extents after that point are never asked for. A
+  // database that already holds a change written after the time cannot be
+  // brought back to it: kPastRecoveryTime, with its failingIndex.
+  // A runtime without record times answers kRecoveryTimeUnsupported.
+  virtual Status RecoverUntil(std::string_view /*nameBuffer*/,
+                              const ArchivedLogCallback& /*callback*/, uint32_t /*flags*/,
+                              uint64_t /*untilTime*/, uint32_t& failingIndex) {
+    failingIndex = 0;
+    return kRecoveryTimeUnsupported;
+  }
+  // The time (FILETIME, UTC) of the newest record of the server's log,
+  // found in the log folder: the end of the range a recovery to a time can
+  // reach. 0 when the log holds no record with a known time (a new log, or
+  // one whose newest extent was archived away before the first record of
+  // the live one). kLoggingDisabled with logging off.
+  virtual Status LastLogRecordTime(uint64_t& fileTime) {
+    fileTime = 0;
+    return kRecoveryTimeUnsupported;
+  }
 
   // -- single-database restore ---------------------------------------------
   // These go beyond the Notes calls; a runtime without them answers

@@ -3,7 +3,8 @@
 // by extent, once, from the oldest extent any of them needs to the live
 // one, and each record goes to the database of its instance when it is
 // newer than what that database holds. Each changed database is written
-// once at the end, so a failure leaves every file as it was.
+// once at the end, so a failure leaves every file as it was. A recovery to
+// a time ends the replay at the first record written after that time.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +27,8 @@ struct RecoveryTarget {
 
 struct RecoveryRun {
   std::vector<RecoveryTarget> targets;
+  uint64_t untilTime = UINT64_MAX;  // FILETIME; UINT64_MAX = the whole log
+  uint64_t stopLsn = UINT64_MAX;    // the first record after untilTime, once met
 };
 
 namespace {
@@ -166,7 +169,15 @@ Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogContr
     account.tracks[header.instanceId] = SeqTrack{true, header.lastSeq, 0, false};
   }
   auto onRecord = [&run, &byInstance, &account](const ChangeRecord& record) {
+    if (record.lsn >= run.stopLsn) return;
     account.See(record);
+    // Records come in LSN order; the first one written after the recovery
+    // time ends the replay for every database, so all of them stop at the
+    // same point of the log even when the clock went back in between.
+    if (record.time != 0 && record.time > run.untilTime) {
+      run.stopLsn = record.lsn;
+      return;
+    }
     auto found = byInstance.find(record.instanceId);
     if (found == byInstance.end()) return;
     for (size_t index : found->second) {
@@ -177,6 +188,7 @@ Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogContr
     }
   };
   for (const ExtentEntry& entry : ExtentChain(run, control)) {
+    if (run.stopLsn != UINT64_MAX) break;  // the rest of the log lies after the time
     std::error_code ignored;
     if (callback && !fs::exists(log.ExtentHostPath(entry.number), ignored)) {
       callback(entry.number, log.ExtentWindowsPath(entry.number));
@@ -202,6 +214,21 @@ Status ReplayExtents(RecoveryRun& run, const TransactionLog& log, const LogContr
   return kErrLogDamaged;
 }
 
+// After a replay that stopped at the recovery time: a database that holds
+// a record at or after the stop point holds changes written after the time,
+// which a roll-forward cannot take back.
+Status CheckNotPastTime(const RecoveryRun& run, uint32_t& failingIndex) {
+  for (size_t i = 0; i < run.targets.size(); ++i) {
+    const RecoveryTarget& target = run.targets[i];
+    if (target.startLsn <= run.stopLsn) continue;
+    failingIndex = static_cast<uint32_t>(i + 1);
+    std::printf("Recovery of %s failed: it holds changes made after the recovery time\n",
+                target.path.c_str());
+    return kPastRecoveryTime;
+  }
+  return kNoError;
+}
+
 Status WriteRecovered(const RecoveryRun& run) {
   std::vector<std::pair<fs::path, const Database*>> changed;
   for (const RecoveryTarget& target : run.targets) {
@@ -216,10 +243,21 @@ Status WriteRecovered(const RecoveryRun& run) {
 
 Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback,
                         uint32_t /*flags*/, uint32_t& failingIndex) {
+  return RecoverTo(nameBuffer, callback, UINT64_MAX, failingIndex);
+}
+
+Status Runtime::RecoverUntil(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                             uint32_t /*flags*/, uint64_t untilTime, uint32_t& failingIndex) {
+  return RecoverTo(nameBuffer, callback, untilTime, failingIndex);
+}
+
+Status Runtime::RecoverTo(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                          uint64_t untilTime, uint32_t& failingIndex) {
   std::lock_guard guard(mutex_);
   failingIndex = 0;
   if (Status s = Ready()) return s;
   RecoveryRun run;
+  run.untilTime = untilTime;
   Status status = LoadRecoveryTargets(nameBuffer, run, failingIndex);
   if (status == kNoError && !run.targets.empty()) {
     TransactionLog log = Log();
@@ -227,10 +265,19 @@ Status Runtime::Recover(std::string_view nameBuffer, const ArchivedLogCallback& 
     status = log.Load(control);
     if (status == kNoError) status = CheckStartPoints(run, control, failingIndex);
     if (status == kNoError) status = ReplayExtents(run, log, control, callback, failingIndex);
+    if (status == kNoError) status = CheckNotPastTime(run, failingIndex);
     if (status == kNoError) status = WriteRecovered(run);
   }
   std::fflush(stdout);
   return status;
+}
+
+Status Runtime::LastLogRecordTime(uint64_t& fileTime) {
+  std::lock_guard guard(mutex_);
+  fileTime = 0;
+  if (Status s = Ready()) return s;
+  if (!config_->loggingOn || config_->logDir.empty()) return kLoggingDisabled;
+  return Log().LastRecordTime(fileTime);
 }
 
 }  // namespace omb::notes

@@ -241,13 +241,22 @@ Status Runtime::WriteDbInfoBlock(Handle db, const std::array<char, 128>& block) 
 
 // ---- writing changes ----------------------------------------------------------
 
+void Runtime::SetClock(platform::Clock* clock) {
+  std::lock_guard guard(mutex_);
+  clock_ = clock;
+}
+
+uint64_t Runtime::Now() const { return (clock_ ? *clock_ : platform::SystemClock()).NowFileTime(); }
+
 Status Runtime::CommitLocked(const fs::path& host, Database& db, std::vector<ChangeRecord>& changes) {
   NoteId nextId = db.header.nextNoteId;
   uint64_t seq = db.header.lastSeq;
+  const uint64_t now = Now();
   for (ChangeRecord& change : changes) {
     change.instanceId = db.header.instanceId;
     change.seq = ++seq;
     change.lsn = 0;
+    change.time = now;
     if (change.note.id == 0) change.note.id = nextId++;
     nextId = std::max(nextId, change.note.id + 1);
   }

@@ -20,6 +20,7 @@
 #include "notes/host_files.h"
 #include "notes/notes.h"
 #include "notes/txlog.h"
+#include "platform/clock.h"
 
 namespace omb::notes {
 
@@ -75,6 +76,9 @@ class Runtime : public NotesApi {
   Status ArchiveEnd() override;
   Status Recover(std::string_view nameBuffer, const ArchivedLogCallback& callback, uint32_t flags,
                  uint32_t& failingIndex) override;
+  Status RecoverUntil(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                      uint32_t flags, uint64_t untilTime, uint32_t& failingIndex) override;
+  Status LastLogRecordTime(uint64_t& fileTime) override;
 
   Status CopyLogForRecovery(const std::string& targetDirectory) override;
   Status AssignNewInstanceId(const std::string& path, LogId& instanceId) override;
@@ -121,6 +125,9 @@ class Runtime : public NotesApi {
   size_t HoldDatabasesOpen(const std::vector<std::string>& paths);
   // The settings read from notes.ini (empty before InitRuntime).
   RuntimeConfig Config() const;
+  // The clock that stamps each change with the time it is written (the
+  // system clock unless a test sets another; null restores it).
+  void SetClock(platform::Clock* clock);
 
  private:
   struct OpenDatabase {
@@ -166,8 +173,12 @@ class Runtime : public NotesApi {
   Status NextExtent(LogExtent& extent);
   Status LoadRecoveryTargets(std::string_view nameBuffer, RecoveryRun& run,
                              uint32_t& failingIndex);
+  Status RecoverTo(std::string_view nameBuffer, const ArchivedLogCallback& callback,
+                   uint64_t untilTime, uint32_t& failingIndex);
+  uint64_t Now() const;
 
   mutable std::recursive_mutex mutex_;
+  platform::Clock* clock_ = nullptr;
   std::optional<RuntimeConfig> config_;
   Handle nextHandle_ = 1;
   std::map<Handle, OpenDatabase> dbs_;

@@ -7,7 +7,7 @@ namespace omb::notes {
 
 namespace {
 
-constexpr std::array<std::pair<Status, const char*>, 29> kStatusTexts{{
+constexpr std::array<std::pair<Status, const char*>, 31> kStatusTexts{{
     {kNoError, "No error"},
     {kErrFileNotFound, "File does not exist"},
     {kErrFileRead, "Unable to read file"},
@@ -37,6 +37,8 @@ constexpr std::array<std::pair<Status, const char*>, 29> kStatusTexts{{
     {kDbInUse, "The database is in use by the server"},
     {kNotSupported, "The Notes runtime does not support this call"},
     {kLoggingDisabled, "Transactional logging is not enabled on this server"},
+    {kRecoveryTimeUnsupported, "Recovery to a chosen time is not supported"},
+    {kPastRecoveryTime, "The database holds changes made after the recovery time"},
 }};
 
 }  // namespace

@@ -110,9 +110,9 @@ size_t WalkFrames(std::string_view body, const std::function<void(const ChangeRe
   return offset;
 }
 
-// The LSN of an extent's last frame, read through the frame trailer at the
-// end of the file; false when the tail is not one whole frame.
-bool LastFrameLsn(int fd, uint64_t size, uint64_t& lsn) {
+// An extent's last record, read through the frame trailer at the end of
+// the file; false when the tail is not one whole frame.
+bool LastFrame(int fd, uint64_t size, ChangeRecord& record) {
   std::string tail;
   if (size < kExtentHeaderSize + kFrameOverhead || !PReadAll(fd, tail, kFrameTrailer, size - kFrameTrailer)) {
     return false;
@@ -124,13 +124,15 @@ bool LastFrameLsn(int fd, uint64_t size, uint64_t& lsn) {
   if (!in.U64(trailerLsn) || !in.U32(length)) return false;
   const uint64_t frameSize = uint64_t{length} + kFrameOverhead;
   std::string frame;
-  ChangeRecord record;
   size_t consumed = 0;
-  if (length > kMaxFramePayload || size < kExtentHeaderSize + frameSize ||
-      !PReadAll(fd, frame, frameSize, size - frameSize) ||
-      ParseFrame(frame, record, consumed) != FrameResult::Complete || consumed != frameSize) {
-    return false;
-  }
+  return length <= kMaxFramePayload && size >= kExtentHeaderSize + frameSize &&
+         PReadAll(fd, frame, frameSize, size - frameSize) &&
+         ParseFrame(frame, record, consumed) == FrameResult::Complete && consumed == frameSize;
+}
+
+bool LastFrameLsn(int fd, uint64_t size, uint64_t& lsn) {
+  ChangeRecord record;
+  if (!LastFrame(fd, size, record)) return false;
   lsn = record.lsn;
   return true;
 }
@@ -308,6 +310,38 @@ Status TransactionLog::LastLsn(uint64_t& lsn) {
   status = OpenCurrent(control, fd, lsn, end);
   if (fd >= 0) ::close(fd);
   return status;
+}
+
+Status TransactionLog::LastRecordTime(uint64_t& time) {
+  std::unique_ptr<FileLock> lock;
+  LogControl control;
+  time = 0;
+  if (const Status status = LockAndLoad(lock, control)) return status;
+  // The live extent holds the newest record, unless it holds none yet: then
+  // the extent closed just before it does, while its file is still here.
+  const ExtentEntry* current = control.Find(control.current);
+  const ExtentEntry* previous = current->firstLsn > 1 ? control.Holding(current->firstLsn - 1) : nullptr;
+  for (const ExtentEntry* entry : {current, previous}) {
+    if (entry == nullptr) continue;
+    bool found = false;
+    const int fd = platform::OpenFile(ExtentHostPath(entry->number), O_RDONLY);
+    struct stat info {};
+    ChangeRecord last;
+    if (fd >= 0 && ::fstat(fd, &info) == 0) found = LastFrame(fd, static_cast<uint64_t>(info.st_size), last);
+    if (fd >= 0) ::close(fd);
+    if (!found) {
+      // A torn tail: the last whole record, read from the start.
+      ReadExtent(*entry, control.logId, [&](const ChangeRecord& record) {
+        last = record;
+        found = true;
+      });
+    }
+    if (found) {
+      time = last.time;
+      return kNoError;
+    }
+  }
+  return kNoError;
 }
 
 Status TransactionLog::MarkArchived(const LogId& logId, const std::vector<uint32_t>& numbers) {

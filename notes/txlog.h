@@ -62,6 +62,9 @@ class TransactionLog {
   Status Append(std::vector<ChangeRecord>& records);
   // The LSN of the last record written (0 before the first).
   Status LastLsn(uint64_t& lsn);
+  // The time of the newest record in the log folder (0 when none is there
+  // or its time is unknown); see NotesApi::LastLogRecordTime.
+  Status LastRecordTime(uint64_t& time);
   // Marks ready extents archived with one control-file update, then
   // removes their files; answers the first extent that could not be marked.
   Status MarkArchived(const LogId& logId, const std::vector<uint32_t>& numbers);
