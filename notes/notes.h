@@ -25,13 +25,10 @@ constexpr Status kDbNotLogged = 5109;       // recovery: the failing database is
 constexpr int kLogStyleCircular = 0;
 constexpr int kLogStyleArchive = 1;
 constexpr Status kLoggingDisabled = 5119;   // logging-style query: logging is off
-<<<<<<< HEAD
 constexpr Status kDbInUse = 5140;           // the database is held open by a running server
 constexpr Status kNotSupported = 5141;      // this runtime has no such call
-=======
 constexpr Status kRecoveryTimeUnsupported = 5120;  // this runtime cannot recover to a time
 constexpr Status kPastRecoveryTime = 5121;  // recovery: the database holds changes after the time
->>>>>>> main
 
 constexpr uint32_t kBackupEndNormal = 0;
 constexpr uint32_t kBackupEndAbort = 1;

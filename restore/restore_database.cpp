@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
+#include "platform/system.h"
 #include "reports/reports.h"
 #include "restore/messages.h"
 #include "vault/hint_files.h"
@@ -43,13 +44,25 @@ RestoreJob BaseJob(const DatabaseRestoreJob& job) {
   return base;
 }
 
-std::string PointText(const DatabaseRestoreJob& job) {
-  switch (job.point) {
-    case RecoveryPoint::SnapshotTime: return "the snapshot's time";
-    case RecoveryPoint::UntilTime: return "the chosen time";
-    case RecoveryPoint::UpToTheMinute: break;
-  }
-  return "the last log record (up to the minute)";
+
+// A UTC FILETIME as local "YYYY-MM-DD HH:MM:SS", as ombctl takes times.
+std::string LocalText(uint64_t fileTime) {
+  const platform::SystemTime local = platform::FileTimeToSystemTime(platform::FileTimeToLocalFileTime(fileTime));
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.year, local.month, local.day, local.hour,
+                local.minute, local.second);
+  return text;
+}
+
+// Recovers the copy to the job's time, the recovery's output captured into
+// its progress as the whole-volume recovery does.
+notes::Status RecoverUntil(RestoreJob& recovery, const std::string& path, uint64_t untilTime, uint32_t& failing) {
+  notes::ArchivedLogCallback callback = [&recovery](uint32_t firstExtent, const std::string& requested) {
+    return ArchivedLogCallback(&recovery, firstExtent, requested);
+  };
+  CRedirectStdout capture;
+  capture.SetSink(&recovery.progress);
+  return recovery.services.notes.RecoverUntil(BuildNameBuffer({path}), callback, 1, untilTime, failing);
 }
 
 std::string HexText(const notes::LogId& id) {
@@ -60,6 +73,15 @@ std::string HexText(const notes::LogId& id) {
     text += pair;
   }
   return text;
+}
+
+std::string PointText(const DatabaseRestoreJob& job) {
+  switch (job.point) {
+    case RecoveryPoint::SnapshotTime: return "the snapshot's time";
+    case RecoveryPoint::UntilTime: return LocalText(job.untilTime);
+    case RecoveryPoint::UpToTheMinute: break;
+  }
+  return "the last log record (up to the minute)";
 }
 
 // What the run works on once its request is checked.
@@ -88,11 +110,14 @@ class DatabaseRestore {
   int CheckRequest(std::string& errorText);
   int ChooseTarget(std::string& errorText);
   int CheckReplace(std::string& errorText);
+  int CheckRecoveryTime(std::string& errorText);
   int CopyOut(std::string& errorText);
   int ApplyChangeInformation(std::string& errorText);
   int Recover(std::string& errorText);
   int RollForward(std::string& errorText);
   int RecoverOnLogCopy(const std::string& logCopy, std::string& errorText);
+  int RecoverToTheMinute(RestoreJob& recovery, std::string& errorText);
+  int RecoverToTime(RestoreJob& recovery, std::string& errorText);
   int CheckLogged(std::string& errorText);
   int GiveNewInstanceId(std::string& errorText);
   int Place(std::string& errorText);
@@ -140,7 +165,31 @@ int DatabaseRestore::CheckRequest(std::string& errorText) {
   if (!platform::IsDirectory(plan_.changeInfoDirectory)) {
     return Refuse(errorText, "Change information directory " + plan_.changeInfoDirectory + " does not exist.");
   }
+  if (job_.point == RecoveryPoint::UntilTime) {
+    if (int result = CheckRecoveryTime(errorText)) return result;
+  }
   return job_.replace ? CheckReplace(errorText) : ChooseTarget(errorText);
+}
+
+// A time the log cannot reach is refused before anything is copied: from
+// the snapshot's creation to the newest record of the live log.
+int DatabaseRestore::CheckRecoveryTime(std::string& errorText) {
+  uint64_t last = 0;
+  const notes::Status status = job_.services.notes.LastLogRecordTime(last);
+  if (status == notes::kRecoveryTimeUnsupported) {
+    return Refuse(errorText, "This Notes runtime cannot recover to a chosen time.");
+  }
+  if (status != 0) {
+    return Refuse(errorText, "Cannot find the time of the newest log record: " +
+                                 notes::StatusTextOf(job_.services.notes, status));
+  }
+  const uint64_t first = job_.snapshot.component.creationTime;
+  if (last < first) return Refuse(errorText, "No log record was written since the snapshot was taken (" + LocalText(first) + ").");
+  if (job_.untilTime < first || job_.untilTime > last) {
+    return Refuse(errorText, "The recovery time " + LocalText(job_.untilTime) + " is outside the range this snapshot can be recovered to: " +
+                                 LocalText(first) + " to " + LocalText(last) + ".");
+  }
+  return kDatabaseRestoreDone;
 }
 
 int DatabaseRestore::ChooseTarget(std::string& errorText) {
@@ -244,9 +293,6 @@ int DatabaseRestore::Recover(std::string& errorText) {
     return Failed(errorText, "ERROR: Database " + plan_.original +
                                  " was left out of the backup's recovery list and cannot be rolled forward.\r\n");
   }
-  if (job_.point == RecoveryPoint::UntilTime) {
-    return Failed(errorText, "ERROR: This Notes runtime cannot recover to a chosen time.\r\n");
-  }
   return RollForward(errorText);
 }
 
@@ -311,18 +357,8 @@ int DatabaseRestore::RecoverOnLogCopy(const std::string& logCopy, std::string& e
   } else if (PrepareUpToMinuteLogs(recovery, copiedLogs, errorText) != 0) {
     result = Failed(errorText, "");
   } else {
-    Say(base_, "\r\nPerforming UP TO THE MINUTE recovery of the database.\r\n"
-               "All transactions will be applied (please wait...)\r\n");
-    RestoreJob* previous = CurrentRestoreJob();
-    backup::DatabaseRecord record;
-    record.path = plan_.work;
-    Shortfalls shortfalls;
-    const notes::Status status = RecoverDatabases(recovery, {record}, std::nullopt, {}, &shortfalls);
-    SetCurrentRestoreJob(previous);
-    if (status != 0 || !shortfalls.empty()) {
-      const std::string why = shortfalls.empty() ? "was not recovered" : shortfalls.entries.front().why;
-      result = Failed(errorText, "ERROR: Database " + plan_.original + " " + why + ".\r\n");
-    }
+    result = job_.point == RecoveryPoint::UntilTime ? RecoverToTime(recovery, errorText)
+                                                    : RecoverToTheMinute(recovery, errorText);
   }
   // The rest of the run works with the server's own settings again.
   api.TermRuntime();
@@ -330,6 +366,30 @@ int DatabaseRestore::RecoverOnLogCopy(const std::string& logCopy, std::string& e
     result = Failed(errorText, "ERROR: Could not restart the Notes runtime after the recovery.\r\n");
   }
   return result;
+}
+
+int DatabaseRestore::RecoverToTheMinute(RestoreJob& recovery, std::string& errorText) {
+  Say(base_, "\r\nPerforming UP TO THE MINUTE recovery of the database.\r\n"
+             "All transactions will be applied (please wait...)\r\n");
+  RestoreJob* previous = CurrentRestoreJob();
+  backup::DatabaseRecord record;
+  record.path = plan_.work;
+  Shortfalls shortfalls;
+  const notes::Status status = RecoverDatabases(recovery, {record}, std::nullopt, {}, &shortfalls);
+  SetCurrentRestoreJob(previous);
+  if (status == 0 && shortfalls.empty()) return kDatabaseRestoreDone;
+  const std::string why = shortfalls.empty() ? "was not recovered" : shortfalls.entries.front().why;
+  return Failed(errorText, "ERROR: Database " + plan_.original + " " + why + ".\r\n");
+}
+
+int DatabaseRestore::RecoverToTime(RestoreJob& recovery, std::string& errorText) {
+  Say(base_, "\r\nPerforming recovery of the database to " + LocalText(job_.untilTime) +
+                 ".\r\nTransactions up to that time will be applied (please wait...)\r\n");
+  uint32_t failing = 0;
+  const notes::Status status = RecoverUntil(recovery, plan_.work, job_.untilTime, failing);
+  if (status == 0) return kDatabaseRestoreDone;
+  return Failed(errorText, "ERROR: Database " + plan_.original + " was not brought to " + LocalText(job_.untilTime) +
+                               " (" + notes::StatusTextOf(job_.services.notes, status) + ").\r\n");
 }
 
 // The copy holds the same instance id as the original; the server would
