@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Sums = std::map<std::string, std::string>;
 
 constexpr const char* kUser1 = "mail\\user1.nsf";
@@ -148,15 +149,23 @@ TEST_F(RestoreDatabaseEndToEnd, SnapshotTimeGivesTheSnapshotsDocumentsWithItsCha
 TEST_F(RestoreDatabaseEndToEnd, UntilASecondBeforeTheDeletionBringsBackItsDocuments) {
   BackupThenDeletion();
   RunResult run = Ctl({"restore-db", "--partition", "1", "--snapshot", "1", "--db", kUser1, "--until", untilText});
-  if (run.exitCode == 2 && run.out.find("cannot recover to a chosen time") != std::string::npos) {
-    GTEST_SKIP() << "this runtime has no recovery to a time yet";
-  }
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   Sums now = Checksum(1);
   EXPECT_EQ(now[kRestored], beforeDeletion[kUser1]);
   EXPECT_EQ(DocumentCount(now[kRestored]), 1912);
   ExpectOthersUntouched(latest);
   EXPECT_TRUE(ServerAlive());
+}
+
+TEST_F(RestoreDatabaseEndToEnd, TimesOutsideTheRecoverableRangeAreRefusedBeforeAnythingIsCopied) {
+  BackupThenDeletion();
+  for (const std::string& outside : {std::string("2001-01-01 00:00:00"), SecondText(std::time(nullptr) + 3600)}) {
+    RunResult run = Ctl({"restore-db", "--partition", "1", "--snapshot", "1", "--db", kUser1, "--until", outside});
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_THAT(run.out, HasSubstr("is outside the range this snapshot can be recovered to: "));
+    EXPECT_THAT(run.out, Not(HasSubstr("Copying")));
+  }
+  EXPECT_EQ(Checksum(1), latest);
 }
 
 TEST_F(RestoreDatabaseEndToEnd, ReplaceIsRefusedWhileTheServerHoldsTheDatabaseAndWorksOnceItStopped) {
