@@ -296,15 +296,25 @@ int DatabaseRestore::Recover(std::string& errorText) {
   return RollForward(errorText);
 }
 
-// Removes a folder on every way out of the recovery.
+// Removes the private log copy on every way out of the recovery. A removal
+// that fails is tried once more; what is still left is named, and the next
+// database restore removes it.
 class FolderGuard {
  public:
-  explicit FolderGuard(std::string folder) : folder_(std::move(folder)) {}
-  ~FolderGuard() { platform::RemoveDirectoryTree(folder_); }
+  FolderGuard(RestoreJob& job, std::string folder) : job_(job), folder_(std::move(folder)) {}
+  ~FolderGuard() {
+    for (int attempt = 0; attempt < 2 && platform::PathExists(folder_); ++attempt) {
+      platform::RemoveDirectoryTree(folder_);
+    }
+    if (platform::PathExists(folder_)) {
+      Say(job_, "WARNING: Could not remove " + folder_ + "; the next database restore removes it.\r\n");
+    }
+  }
   FolderGuard(const FolderGuard&) = delete;
   FolderGuard& operator=(const FolderGuard&) = delete;
 
  private:
+  RestoreJob& job_;
   std::string folder_;
 };
 
@@ -327,7 +337,7 @@ int DatabaseRestore::RollForward(std::string& errorText) {
     }
   }
   const std::string logCopy = logParent + kPrivateLogPrefix + std::to_string(::getpid());
-  FolderGuard removeCopy(logCopy);
+  FolderGuard removeCopy(base_, logCopy);
   Say(base_, "Copying the transaction log for the recovery to " + logCopy + "\r\n");
   const notes::Status status = job_.services.notes.CopyLogForRecovery(logCopy);
   if (status != 0) {
