@@ -12,6 +12,7 @@
 #include "core/progress.h"
 #include "reports/reports.h"
 #include "tools/ombctl/ombctl.h"
+#include "tools/ombctl/stream_observer.h"
 
 namespace omb::ctl {
 
@@ -128,21 +129,6 @@ bool BuildPlan(const ConfigureOptions& options, config::ConfigurationPlan& plan,
   if (!accepted(plan.CheckLogsPage())) return false;
   return accepted(plan.SetVaultinfoPath(options.vaultinfo, call.services.storage));
 }
-
-// Shows the run's progress text on standard output as it comes.
-class StreamObserver : public ProgressObserver {
- public:
-  explicit StreamObserver(std::ostream& out) : out_(out) {}
-  void Text(std::string_view piece) override { out_ << piece << std::flush; }
-  void Range(int, int, int) override {}
-  void Step() override {}
-  void Position(int) override {}
-  void Busy(bool) override {}
-  void Finished(bool) override {}
-
- private:
-  std::ostream& out_;
-};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "operations/database_restore.h"
 #include "tools/ombctl/listing.h"
+#include "tools/ombctl/stream_observer.h"
 #include "tools/ombctl/time_option.h"
 
 namespace omb::ctl {
@@ -121,26 +122,6 @@ RestoreDbOptions ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-// Writes the run's messages as they come, with Windows line ends made plain.
-class StreamObserver : public ProgressObserver {
- public:
-  explicit StreamObserver(std::ostream& out) : out_(out) {}
-  void Text(std::string_view piece) override {
-    for (char c : piece) {
-      if (c != '\r') out_ << c;
-    }
-    out_.flush();
-  }
-  void Range(int, int, int) override {}
-  void Step() override {}
-  void Position(int) override {}
-  void Busy(bool) override {}
-  void Finished(bool) override {}
-
- private:
-  std::ostream& out_;
-};
-
 }  // namespace
 
 int RunRestoreDb(Invocation& call) {
@@ -157,7 +138,7 @@ int RunRestoreDb(Invocation& call) {
   Machine machine;
   std::string error;
   if (!machine.Open(options.host, call.services, error)) return Refuse(call, kName, error);
-  StreamObserver observer(call.out);
+  StreamObserver observer(call.out, true);
   ProgressSink output;
   // A local run captures standard output while the Notes recovery prints;
   // its messages then go to the descriptor the process started with, so
