@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "backup/healing.h"
 #include "component/component.h"
 #include "domino/incomplete.h"
 #include "domino/locks.h"
@@ -493,6 +494,9 @@ int RunLocked(DatabaseRestoreJob& job) {
     return RefuseBeforeRuntime(job, "ERROR: Could not initialize notes runtime. Database restore aborted.\r\n");
   }
   NotesRuntimeScope runtime(job.services.notes);
+  // Databases that a dead backup left in backup mode are ended first, as
+  // every run that holds the run lock does.
+  backup::HealBackupMode(job.services.notes, job.server, job.progress);
   if (job.owner != nullptr) job.owner->Busy(true);
   std::string errorText;
   const int result = DatabaseRestore(job).Run(errorText);
