@@ -107,7 +107,10 @@ Status Runtime::ReplaceDatabase(const std::string& restoredPath, const std::stri
   Database check;
   if (const Status status = LoadDatabase(restored, check)) return status;
   if (platform::RenameFile(restored, target) != 0) return kErrFileWrite;
-  return platform::SyncFolder(target.parent_path()) == 0 ? kNoError : kErrFileWrite;
+  // The swap is done and cannot be undone; a folder that will not flush
+  // must not make the caller believe the original is still in place.
+  platform::SyncFolder(target.parent_path());
+  return kNoError;
 }
 
 size_t Runtime::HoldDatabasesOpen(const std::vector<std::string>& paths) {

@@ -23,7 +23,9 @@ int RestoreDatabaseHere(const RunServices& services, const DatabaseRestoreReques
   for (PartitionInfo& candidate : servers.servers) {
     if (candidate.partitionNumber == request.partition) server = &candidate;
   }
-  if (server == nullptr) return Refuse(output, "Partition " + std::to_string(request.partition) + " is not a Domino server of this machine.");
+  if (server == nullptr) {
+    return Refuse(output, "Partition " + std::to_string(request.partition) + " is not a Domino server of this machine.");
+  }
   if (!server->dataDisk.onVld) return Refuse(output, "Partition cannot be restored. Data drive not on a VLD.");
   // The numbers count the volume's snapshots, which are the truth.
   server->progress = output;

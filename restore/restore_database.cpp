@@ -185,10 +185,13 @@ int DatabaseRestore::CheckRecoveryTime(std::string& errorText) {
                                  notes::StatusTextOf(job_.services.notes, status));
   }
   const uint64_t first = job_.snapshot.component.creationTime;
-  if (last < first) return Refuse(errorText, "No log record was written since the snapshot was taken (" + LocalText(first) + ").");
+  if (last < first) {
+    return Refuse(errorText, "No log record was written since the snapshot was taken (" + LocalText(first) + ").");
+  }
   if (job_.untilTime < first || job_.untilTime > last) {
-    return Refuse(errorText, "The recovery time " + LocalText(job_.untilTime) + " is outside the range this snapshot can be recovered to: " +
-                                 LocalText(first) + " to " + LocalText(last) + ".");
+    return Refuse(errorText, "The recovery time " + LocalText(job_.untilTime) +
+                                 " is outside the range this snapshot can be recovered to: " + LocalText(first) +
+                                 " to " + LocalText(last) + ".");
   }
   return kDatabaseRestoreDone;
 }
@@ -502,8 +505,8 @@ int RunLocked(DatabaseRestoreJob& job) {
   const int result = DatabaseRestore(job).Run(errorText);
   std::vector<std::string> strings = EventStrings(job);
   if (result != kDatabaseRestoreDone) strings.push_back(errorText);
-  ReportRunEvent(kEventInformation, kCategoryRestore, result == kDatabaseRestoreDone ? kEventRestoreDone : kEventRestoreFailed,
-                 strings);
+  const uint32_t event = result == kDatabaseRestoreDone ? kEventRestoreDone : kEventRestoreFailed;
+  ReportRunEvent(kEventInformation, kCategoryRestore, event, strings);
   if (job.owner != nullptr) job.owner->Busy(false);
   SaveReport(job);
   return result;

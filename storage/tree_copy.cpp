@@ -79,7 +79,9 @@ int CopyByKernel(int in, int out, unsigned long long& copied) {
       continue;
     }
     if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return CopyByReading(in, out, copied);
+    if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) {
+      return CopyByReading(in, out, copied);
+    }
     return errno;
   }
 }

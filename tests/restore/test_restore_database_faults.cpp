@@ -30,7 +30,7 @@ TEST_P(DatabaseRestoreFileFaultTest, EveryFailingOperationLeavesTheOriginalAndAW
   UseFreshCopy("expected");
   const std::map<std::string, std::string> documents = Documents();
   ASSERT_EQ(documents.count(kRestored), 0u);
-  FailEachInTurn(GetParam(), &FaultMachineTest::RestoreDatabase, [&](const FaultOutcome& outcome, const std::string& what) {
+  const auto check = [&](const FaultOutcome& outcome, const std::string& what) {
     std::map<std::string, std::string> now = Documents();
     if (outcome.result == restore::kDatabaseRestoreDone) {
       EXPECT_EQ(now[kRestored], documents.at(kOriginal)) << what << "\n" << outcome.text;
@@ -42,7 +42,8 @@ TEST_P(DatabaseRestoreFileFaultTest, EveryFailingOperationLeavesTheOriginalAndAW
     EXPECT_EQ(now, documents) << what;
     EXPECT_FALSE(platform::PathExists(std::string(kRestored) + ".omb-restoring")) << what;
     ExpectReportOrBox("Restore", outcome, what);
-  });
+  };
+  FailEachInTurn(GetParam(), &FaultMachineTest::RestoreDatabase, check);
   EXPECT_NE(clean_.text.find("Copying log file : "), std::string::npos) << clean_.text;
   EXPECT_EQ(clean_.result, restore::kDatabaseRestoreDone) << clean_.text;
 }

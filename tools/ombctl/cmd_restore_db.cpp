@@ -110,7 +110,9 @@ RestoreDbOptions ParseOptions(const std::vector<std::string>& args) {
   }
   options.request.partition = Number("--partition", partition, 1, 8);
   options.request.snapshotNumber = Number("--snapshot", snapshot, 1, 9999);
-  if (options.request.replace && !options.request.target.empty()) throw OptionError("--to and --replace exclude each other");
+  if (options.request.replace && !options.request.target.empty()) {
+    throw OptionError("--to and --replace exclude each other");
+  }
   if (pointInTime && !until.empty()) throw OptionError("--nr and --until exclude each other");
   if (pointInTime) options.request.point = restore::RecoveryPoint::SnapshotTime;
   if (!until.empty()) {

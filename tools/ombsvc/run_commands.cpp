@@ -149,7 +149,8 @@ Outcome AnswerRestoreDatabase(remote::WireChannel& channel, SessionContext& cont
   RunSlot slot(context.engine);
   if (!slot.acquired()) {
     const Outcome refused = RefuseInStream(
-        channel, "ERROR: Database restore aborted. A current BACKUP/RESTORE is in progress\r\n", "another run in progress");
+        channel, "ERROR: Database restore aborted. A current BACKUP/RESTORE is in progress\r\n",
+        "another run in progress");
     channel.SendInt32(restore::kDatabaseRestoreRefused);
     return refused;
   }
