@@ -53,7 +53,7 @@ _ombctl() {
         --log-wait)
             COMPREPLY=($(compgen -W "30m 1h 2h 6h" -- "$cur"))
             return ;;
-        --min-free | --log-full | --when-free-below)
+        --min-free | --log-full | --when-free-below | --db | --to)
             return ;;
     esac
 
@@ -67,6 +67,7 @@ _ombctl() {
         archive-logs) options="--partition --when-free-below --host --help" ;;
         configure) options="--data --log --vaultinfo --help" ;;
         restore) options="--partition --snapshot --nr --until --host --help" ;;
+        restore-db) options="--partition --snapshot --db --to --replace --nr --until --host --help" ;;
         schedule) options="--name --backup= --del= --replace --at --days --list --export-systemd --export-cron --help" ;;
         version) options="--help" ;;
     esac

@@ -81,19 +81,46 @@ int CreateSnapshot(storage::SnapshotInterface& snapshots, char driveLetter, cons
   return 0;
 }
 
-int RestoreSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
-                    std::string& errorText) {
-  std::unique_ptr<storage::SnapshotInterface> snapshots;
+namespace {
+
+// The snapshot interface of a restore; on failure -1 with its "ERROR: " text.
+int OpenForRestore(storage::Component& component, std::unique_ptr<storage::SnapshotInterface>& snapshots,
+                   std::string& errorText) {
   storage::HRESULT hr = component.GetSnapshotFactory();
   if (!storage::Failed(hr)) hr = component.CreateSnapshotInterface(snapshots);
   if (!storage::Failed(hr) && !snapshots) hr = storage::E_NOINTERFACE_;
-  if (storage::Failed(hr)) {
-    errorText += "ERROR: Could not create Snapshot Inteferface.\r\n" + SystemText(hr);
-    return -1;
-  }
-  hr = snapshots->RestoreSnapShot(DriveString(driveLetter), {name});
+  if (!storage::Failed(hr)) return 0;
+  errorText += "ERROR: Could not create Snapshot Inteferface.\r\n" + SystemText(hr);
+  return -1;
+}
+
+}  // namespace
+
+int RestoreSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                    std::string& errorText) {
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  if (OpenForRestore(component, snapshots, errorText) != 0) return -1;
+  const storage::HRESULT hr = snapshots->RestoreSnapShot(DriveString(driveLetter), {name});
   if (hr != storage::S_OK_ && hr != storage::E_HANDLE_) {
     errorText += "ERROR: Restore SnapShot failed.\r\n" + SystemText(hr);
+    return -1;
+  }
+  return 0;
+}
+
+int RestoreFileFromSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                            const std::string& file, const std::string& target, std::string& errorText) {
+  std::unique_ptr<storage::SnapshotInterface> snapshots;
+  if (OpenForRestore(component, snapshots, errorText) != 0) return -1;
+  const storage::HRESULT hr = snapshots->RestoreFileFromSnapShot(DriveString(driveLetter), name,
+                                                                 storage::ToUtf16(file), storage::ToUtf16(target));
+  if (hr == storage::E_NOTIMPL_) {
+    errorText += "ERROR: The storage component cannot restore a single file from a snapshot.\r\n";
+    return -1;
+  }
+  if (storage::Failed(hr)) {
+    errorText += "ERROR: Could not restore " + file + " from the snapshot to " + target + ".\r\n" +
+                 SystemText(hr);
     return -1;
   }
   return 0;

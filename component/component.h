@@ -31,6 +31,12 @@ int CreateSnapshot(storage::SnapshotInterface& snapshots, char driveLetter,
 int RestoreSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
                     std::string& errorText);
 
+// Copies one file (`file`: its path on the drive, "\Lotus\...\a.nsf") out of
+// a snapshot of the volume behind a drive to `target`, which must not
+// exist. 0; otherwise -1 with the "ERROR: ..." text appended.
+int RestoreFileFromSnapshot(storage::Component& component, char driveLetter, const std::u16string& name,
+                            const std::string& file, const std::string& target, std::string& errorText);
+
 // Fills the listing entry of a component record (times converted to local time).
 SnapshotEntry MakeSnapshotEntry(const storage::SnapshotRecord& record);
 

@@ -25,6 +25,8 @@ constexpr Status kDbNotLogged = 5109;       // recovery: the failing database is
 constexpr int kLogStyleCircular = 0;
 constexpr int kLogStyleArchive = 1;
 constexpr Status kLoggingDisabled = 5119;   // logging-style query: logging is off
+constexpr Status kDbInUse = 5140;           // the database is held open by a running server
+constexpr Status kNotSupported = 5141;      // this runtime has no such call
 constexpr Status kRecoveryTimeUnsupported = 5120;  // this runtime cannot recover to a time
 constexpr Status kPastRecoveryTime = 5121;  // recovery: the database holds changes after the time
 
@@ -162,6 +164,31 @@ class NotesApi {
   virtual Status LastLogRecordTime(uint64_t& fileTime) {
     fileTime = 0;
     return kRecoveryTimeUnsupported;
+  }
+
+  // -- single-database restore ---------------------------------------------
+  // These go beyond the Notes calls; a runtime without them answers
+  // kNotSupported.
+  // Makes `targetDirectory` (which must not exist) a copy of the server's
+  // transaction log as it is now: the control file and every extent in the
+  // log folder (closed ones linked where the file system allows, the live
+  // one copied). A recovery started on that copy (a notes.ini naming it as
+  // TRANSLOG_Path) reads the records the live log holds now and never
+  // touches the live log, which the running server keeps writing.
+  virtual Status CopyLogForRecovery(const std::string& /*targetDirectory*/) { return kNotSupported; }
+  // Gives the database a new instance id, written durably: its later
+  // changes are logged as its own, never as those of the database it was
+  // restored from.
+  virtual Status AssignNewInstanceId(const std::string& /*path*/, LogId& /*instanceId*/) {
+    return kNotSupported;
+  }
+  // Whether a running server holds the database open.
+  virtual Status IsDatabaseOpen(const std::string& /*path*/, bool& /*open*/) { return kNotSupported; }
+  // Puts the database at `restoredPath` in the place of `targetPath` with
+  // one rename under the target's lock. kDbInUse, with nothing changed,
+  // while a running server holds the target open.
+  virtual Status ReplaceDatabase(const std::string& /*restoredPath*/, const std::string& /*targetPath*/) {
+    return kNotSupported;
   }
 
   // -- notes, views and items (names.nsf) -------------------------------------

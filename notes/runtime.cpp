@@ -91,6 +91,7 @@ void Runtime::TermRuntime() {
   extentList_.clear();
   extentPos_ = 0;
   BackupJournal::DropEndedJournals();
+  heldOpen_.clear();
 }
 
 RuntimeConfig Runtime::Config() const {

@@ -80,6 +80,11 @@ class Runtime : public NotesApi {
                       uint32_t flags, uint64_t untilTime, uint32_t& failingIndex) override;
   Status LastLogRecordTime(uint64_t& fileTime) override;
 
+  Status CopyLogForRecovery(const std::string& targetDirectory) override;
+  Status AssignNewInstanceId(const std::string& path, LogId& instanceId) override;
+  Status IsDatabaseOpen(const std::string& path, bool& open) override;
+  Status ReplaceDatabase(const std::string& restoredPath, const std::string& targetPath) override;
+
   Status FindDesignNote(Handle db, const std::string& name, NoteId& id) override;
   Status OpenCollection(Handle db, NoteId view, Handle& collection) override;
   Status FindByName(Handle collection, const std::string& key, uint32_t& position,
@@ -119,6 +124,9 @@ class Runtime : public NotesApi {
   // that one. Refused with kErrDbInBackup while it is in backup mode.
   Status CompactDatabase(const std::string& path, LogId* newInstanceId = nullptr);
   Status Summarize(const std::string& path, DbSummary& summary);
+  // Holds the databases open as a running server does, until TermRuntime:
+  // ReplaceDatabase refuses them meanwhile. Answers how many it holds.
+  size_t HoldDatabasesOpen(const std::vector<std::string>& paths);
   // The settings read from notes.ini (empty before InitRuntime).
   RuntimeConfig Config() const;
   // The clock that stamps each change with the time it is written (the
@@ -184,6 +192,7 @@ class Runtime : public NotesApi {
   std::map<uint32_t, uint64_t> changeReadOffsets_;
   bool archiving_ = false;
   std::vector<LogExtent> extentList_;
+  std::vector<std::unique_ptr<FileLock>> heldOpen_;
   size_t extentPos_ = 0;
 };
 

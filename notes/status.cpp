@@ -7,7 +7,7 @@ namespace omb::notes {
 
 namespace {
 
-constexpr std::array<std::pair<Status, const char*>, 30> kStatusTexts{{
+constexpr std::array<std::pair<Status, const char*>, 32> kStatusTexts{{
     {kNoError, "No error"},
     {kErrFileNotFound, "File does not exist"},
     {kErrFileRead, "Unable to read file"},
@@ -35,6 +35,8 @@ constexpr std::array<std::pair<Status, const char*>, 30> kStatusTexts{{
     {kErrNoLogPath, "No transaction log directory is set in notes.ini"},
     {kErrNoSuchExtent, "Unknown transaction log extent"},
     {kErrDbInBackup, "The database is in backup mode"},
+    {kDbInUse, "The database is in use by the server"},
+    {kNotSupported, "The Notes runtime does not support this call"},
     {kLoggingDisabled, "Transactional logging is not enabled on this server"},
     {kRecoveryTimeUnsupported, "Recovery to a chosen time is not supported"},
     {kPastRecoveryTime, "The database holds changes made after the recovery time"},

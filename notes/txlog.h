@@ -82,6 +82,10 @@ class TransactionLog {
   // undamaged copy of the extent: its header, log identifier, number and
   // first LSN, its size, and every record's checksum up to the extent's
   // last LSN. The status says what is wrong.
+  // Makes `target` (a new folder) a copy of this log for a recovery: the
+  // control file and the closed extents' files (hard links where the file
+  // system allows) under the log's lock, then the current extent copied.
+  Status CopyForRecovery(const std::filesystem::path& target);
   Status VerifyExtentFile(const std::filesystem::path& host, const ExtentEntry& entry,
                           const LogId& logId) const;
 

@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/services.h"
 #include "domino/server_info.h"
+#include "operations/database_restore.h"
 #include "operations/listings.h"
 #include "reports/report_backend.h"
 #include "restore/restore.h"
@@ -72,6 +73,10 @@ class Operations {
   // backup::kArchiveCopyFailed or -1. The local run works through
   // job.services, a remote one through the service machine's own.
   virtual int ArchiveLogs(backup::ArchiveLogsJob& job);
+  // One database out of a snapshot (operations/database_restore.h), its
+  // messages going to `output`: restore::kDatabaseRestoreDone, Refused or
+  // Failed.
+  virtual int RestoreDatabase(const DatabaseRestoreRequest& request, ProgressSink& output);
 };
 
 // An Operations that has no answer for a request: a service too old for it.
@@ -101,6 +106,7 @@ class LocalOperations : public Operations {
   int MachineState(MachineStatus& status) override { return CollectMachineStatus(services_, status); }
   PinReply SetSnapshotPin(int partition, int number, bool pinned) override;
   int ArchiveLogs(backup::ArchiveLogsJob& job) override { return backup::RunArchiveLogs(job); }
+  int RestoreDatabase(const DatabaseRestoreRequest& request, ProgressSink& output) override;
 
  private:
   RunServices services_;

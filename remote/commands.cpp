@@ -15,6 +15,7 @@ const char* CommandName(int code) {
   if (code == kPinSnapshot) return "pin snapshot";
   if (code == kUnpinSnapshot) return "unpin snapshot";
   if (code == kArchiveLogs) return "archive logs";
+  if (code == kRestoreDatabase) return "restore database";
   if (code < 1 || code > 15) return names[0];
   return names[code];
 }

@@ -33,6 +33,7 @@ enum Command : uint8_t {
   // Log archiving between backups: partition and free-space percentage
   // out, the streamed progress, "done" and the run's result back.
   kArchiveLogs = 106,
+  kRestoreDatabase = 103,
 };
 
 inline constexpr uint8_t kStatusAccepted = 1;

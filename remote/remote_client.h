@@ -81,6 +81,9 @@ class RemoteClient : public RemoteSession, public ops::Operations {
   // 106; the progress goes to job.output; a service without it throws
   // ops::UnsupportedOperation.
   int ArchiveLogs(backup::ArchiveLogsJob& job) override;
+  // 103; its progress goes to `output` as it arrives. A service without it
+  // throws ops::UnsupportedOperation; a lost connection is Failed.
+  int RestoreDatabase(const ops::DatabaseRestoreRequest& request, ProgressSink& output) override;
 
   // 1..5: the report primitives (the report store's remote back end).
   std::vector<std::string> ListReportNames(int category);

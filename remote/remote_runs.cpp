@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "remote/commands.h"
+#include "remote/database_restore_record.h"
 #include "remote/limits.h"
 #include "remote/records.h"
 #include "remote/remote_client.h"
@@ -181,6 +182,28 @@ int RemoteClient::RestoreSnapshot(restore::RestoreJob& job, ProgressObserver* ba
   if (end == StreamEnd::Lost) return -1;
   CloseExchange(channel);
   return end == StreamEnd::Done ? 0 : -1;
+}
+
+int RemoteClient::RestoreDatabase(const ops::DatabaseRestoreRequest& request, ProgressSink& output) {
+  WireChannel channel = Open();
+  SendCommand(channel, kRestoreDatabase);
+  RequireListingStatus(channel, "The single-database restore");
+  WireWriter out;
+  PutDatabaseRestoreRequest(out, request);
+  channel.SendEncoded(out.bytes());
+  if (StreamProgress(channel, output, nullptr, "Database restore aborted.\r\n") == StreamEnd::Lost) {
+    return restore::kDatabaseRestoreFailed;
+  }
+  int32_t result = restore::kDatabaseRestoreFailed;
+  try {
+    result = channel.RecvInt32();
+    CloseExchange(channel);
+  } catch (const SocketFailure&) {
+    Emit(output, std::string(kLostConnection) + "Database restore aborted.\r\n");
+    return restore::kDatabaseRestoreFailed;
+  }
+  const bool known = result == restore::kDatabaseRestoreDone || result == restore::kDatabaseRestoreRefused;
+  return known ? result : restore::kDatabaseRestoreFailed;
 }
 
 }  // namespace omb::remote

@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "restore/messages.h"
 #include "restore/restore.h"
+#include "restore/restore_database.h"
 
 namespace omb::restore {
 
@@ -149,6 +150,15 @@ int ApplyOne(RestoreJob& job, backup::DatabaseRecord& database, const ChangeInfo
 }
 
 }  // namespace
+
+int ApplyChangeInfoToCopy(RestoreJob& job, backup::DatabaseRecord& database,
+                          const std::string& changeInfoDirectory, const std::string& restoredPath,
+                          Shortfalls* shortfalls) {
+  if (changeInfoDirectory.empty() || restoredPath.empty()) return -1;
+  ChangeInfoPaths paths = PathsOf(database.path, changeInfoDirectory, "");
+  paths.restoredPath = restoredPath;
+  return ApplyOne(job, database, paths, shortfalls);
+}
 
 int ApplyChangeInfo(RestoreJob& job, std::vector<backup::DatabaseRecord>& databases,
                     const std::string& changeInfoDirectory, const std::string& dataDrive,

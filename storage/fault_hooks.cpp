@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kMethods[] = {
     "CreateSnapShot",  "RestoreSnapShot",         "DeleteSnapShot", "RenameSnapShot",
     "EnumSnapShots",   "QueryVirtualDisks",       "GetSnapshotFactory",
-    "CreateSnapshotInterface", "GetDiskFactory", "CreateDiskInterface"};
+    "CreateSnapshotInterface", "GetDiskFactory", "CreateDiskInterface", "RestoreFileFromSnapShot"};
 
 bool IsKnownMethod(const std::string& name) {
   for (const char* method : kMethods) {

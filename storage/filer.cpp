@@ -5,6 +5,7 @@
 #include <cctype>
 #include <map>
 
+#include "platform/paths.h"
 #include "storage/disk_table.h"
 #include "storage/fault_hooks.h"
 #include "storage/storage.h"
@@ -73,6 +74,16 @@ class FilerSnapshots : public SnapshotInterface {
       std::optional<VirtualDisk> disk = DiskOfDrive(drive);
       if (!disk) return E_INVALIDARG_;
       return VolumeStore(*disk).Rename(FromUtf16(current), FromUtf16(renamed));
+    });
+  }
+
+  HRESULT RestoreFileFromSnapShot(const std::u16string& drive, const std::u16string& name,
+                                  const std::u16string& file, const std::u16string& target) override {
+    return WithHooks("RestoreFileFromSnapShot", [&] {
+      std::optional<VirtualDisk> disk = DiskOfDrive(drive);
+      const std::string targetPath = FromUtf16(target);
+      if (!disk || file.empty() || platform::DriveOf(targetPath) == 0) return E_INVALIDARG_;
+      return VolumeStore(*disk).RestoreFile(FromUtf16(name), FromUtf16(file), platform::HostPath(targetPath));
     });
   }
 

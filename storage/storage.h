@@ -17,6 +17,7 @@ constexpr HRESULT E_FAIL_ = static_cast<HRESULT>(0x80004005);
 constexpr HRESULT E_HANDLE_ = static_cast<HRESULT>(0x80070006);
 constexpr HRESULT E_OUTOFMEMORY_ = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_NOINTERFACE_ = static_cast<HRESULT>(0x80004002);
+constexpr HRESULT E_NOTIMPL_ = static_cast<HRESULT>(0x80004001);
 constexpr HRESULT E_INVALIDARG_ = static_cast<HRESULT>(0x80070057);
 constexpr HRESULT REGDB_E_CLASSNOTREG_ = static_cast<HRESULT>(0x80040154);
 constexpr HRESULT HRESULT_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002);
@@ -49,6 +50,16 @@ class SnapshotInterface {
   // Newest snapshot first.
   virtual HRESULT EnumSnapShots(const std::u16string& drive,
                                 std::vector<SnapshotRecord>& snapshots) = 0;
+  // Copies one file out of snapshot `name` of the drive's volume: `file` is
+  // its path on the drive ("\Lotus\Domino\Data\mail\a.nsf"), `target` a
+  // full path that must not exist yet (HRESULT_ALREADY_EXISTS otherwise).
+  // The target appears whole or not at all, and the cost is that of the one
+  // file, whatever the size of the volume. A component without single-file
+  // restore answers E_NOTIMPL.
+  virtual HRESULT RestoreFileFromSnapShot(const std::u16string& /*drive*/, const std::u16string& /*name*/,
+                                          const std::u16string& /*file*/, const std::u16string& /*target*/) {
+    return E_NOTIMPL_;
+  }
 };
 
 class DiskInterface {

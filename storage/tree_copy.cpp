@@ -9,10 +9,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/file_faults.h"
 #include "platform/posix_io.h"
 
 namespace omb::storage {
@@ -264,6 +266,86 @@ bool RemoveTree(const std::filesystem::path& path, unsigned workers) {
   // Whatever the fast path left (a folder that changed meanwhile) goes here.
   std::filesystem::remove_all(path, error);
   return !error && !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+}  // namespace omb::storage
+
+namespace omb::storage {
+
+namespace {
+
+// Moves the finished temporary file to `target` unless something is there
+// already: renameat2 without replacing, or link and unlink where the file
+// system has no such rename. One platform rename for the fault hook.
+int PlaceWithoutReplacing(const std::filesystem::path& temporary, const std::filesystem::path& target) {
+  if (platform::FileOperationFails(platform::FileOperation::Rename)) return errno;
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (::link(temporary.c_str(), target.c_str()) != 0) return errno;
+  ::unlink(temporary.c_str());
+  return 0;
+}
+
+std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  std::string name = ".";
+  name.append(target.filename().string())
+      .append(".omb-file-")
+      .append(std::to_string(::getpid()))
+      .append("-")
+      .append(std::to_string(counter++));
+  return target.parent_path() / name;
+}
+
+int FillTemporary(int in, const std::filesystem::path& temporary, const struct stat& info,
+                  const CopyOptions& options, CopyReport& report) {
+  Fd out(platform::OpenFile(temporary, O_WRONLY | O_CREAT | O_EXCL, 0600));
+  if (out.get() < 0) return errno;
+  int error = 0;
+  if (info.st_size > 0) {
+    bool cloned = false;
+    error = platform::CopyFileData(in, out.get(), options.tryReflink, &cloned);
+    report.reflinked = cloned;
+    if (error == 0) report.bytes = static_cast<unsigned long long>(info.st_size);
+  }
+  if (error == 0 && options.dropSourceCache && !report.reflinked) ::posix_fadvise(in, 0, 0, POSIX_FADV_DONTNEED);
+  if (error == 0 && ::fchmod(out.get(), info.st_mode & 07777) != 0) error = errno;
+  struct timespec times[2] = {info.st_atim, info.st_mtim};
+  if (error == 0 && ::futimens(out.get(), times) != 0) error = errno;
+  if (error == 0 && platform::SyncFile(out.get()) != 0) error = errno;
+  return error;
+}
+
+}  // namespace
+
+CopyReport CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
+                              const CopyOptions& options) {
+  CopyReport report;
+  Fd in(platform::OpenFile(source, O_RDONLY | O_NOFOLLOW));
+  struct stat info;
+  if (in.get() < 0 || ::fstat(in.get(), &info) != 0) {
+    report.error = errno;
+    return report;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    report.error = EISDIR;
+    return report;
+  }
+  std::error_code exists;
+  if (std::filesystem::exists(std::filesystem::symlink_status(target, exists))) {
+    report.error = EEXIST;
+    return report;
+  }
+  const std::filesystem::path temporary = TemporaryBeside(target);
+  report.error = FillTemporary(in.get(), temporary, info, options, report);
+  if (report.error == 0) report.error = PlaceWithoutReplacing(temporary, target);
+  if (report.error == 0 && platform::SyncFolder(target.parent_path()) != 0) report.error = errno;
+  if (report.error != 0) {
+    ::unlink(temporary.c_str());
+  } else {
+    report.files = 1;
+  }
+  return report;
 }
 
 }  // namespace omb::storage

@@ -32,6 +32,14 @@ struct CopyReport {
 CopyReport CopyTree(const std::filesystem::path& source, const std::filesystem::path& target,
                     const CopyOptions& options = {});
 
+// Copies one regular file to `target`, which must not exist (EEXIST),
+// whole or not at all: a temporary file beside the target is cloned where
+// the file system can (a copy otherwise), flushed, renamed into place
+// without replacing anything that appeared meanwhile, and the folder is
+// flushed. On failure nothing is left behind.
+CopyReport CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
+                              const CopyOptions& options = {});
+
 // Removes a tree without following symlinks; true when it is gone. File
 // removal runs on several threads: on file systems that discard freed
 // blocks at once, each unlink waits on the device, and the waits overlap.

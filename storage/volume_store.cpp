@@ -180,6 +180,44 @@ int SwapIntoPlace(const fs::path& fresh, const fs::path& target, fs::path& displ
   return 0;
 }
 
+// The entry of `folder` named `name`: exactly, else without regard to case
+// (Windows names ignore case). Only this one folder is read.
+bool FindEntry(const fs::path& folder, const std::string& name, fs::path& found) {
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(folder / name, error))) {
+    found = folder / name;
+    return true;
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (platform::EqualsNoCase(entry.path().filename().string(), name)) {
+      found = entry.path();
+      return true;
+    }
+  }
+  return false;
+}
+
+// Walks `relative` down from `root` one component at a time; "." and ".."
+// are refused, so the walk never leaves the snapshot's copy.
+bool FindInCopy(const fs::path& root, const std::string& relative, fs::path& found) {
+  fs::path current = root;
+  size_t start = 0;
+  bool any = false;
+  while (start <= relative.size()) {
+    size_t end = relative.find_first_of("/\\", start);
+    if (end == std::string::npos) end = relative.size();
+    const std::string part = relative.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    if (part == "." || part == ".." || !FindEntry(current, part, current)) return false;
+    any = true;
+  }
+  std::error_code error;
+  if (!any || !fs::is_regular_file(fs::symlink_status(current, error))) return false;
+  found = current;
+  return true;
+}
+
 }  // namespace
 
 HRESULT ResultOfErrno(int error) {
@@ -310,6 +348,21 @@ HRESULT VolumeStore::Restore(const std::string& name) {
   }
   if (!displaced.empty()) Discard(displaced, TrashFolder(disk_), report);
   return S_OK_;
+}
+
+HRESULT VolumeStore::RestoreFile(const std::string& name, const std::string& relativeFile,
+                                 const fs::path& target) {
+  auto lock = LockVolume(VolumeFolder(disk_), FileLock::Mode::Shared);
+  if (lock == nullptr) return E_FAIL_;
+  std::string stored = FindStored(name);
+  if (stored.empty()) return HRESULT_FILE_NOT_FOUND;
+  fs::path source;
+  if (!FindInCopy(fs::path(SnapshotFolder()) / stored / std::string(1, disk_.driveLetter), relativeFile, source)) {
+    return HRESULT_FILE_NOT_FOUND;
+  }
+  CopyOptions options;
+  options.dropSourceCache = true;
+  return ResultOfErrno(CopyFileAtomically(source, target, options).error);
 }
 
 HRESULT VolumeStore::Delete(const std::string& name, bool& deleted) {

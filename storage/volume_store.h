@@ -6,6 +6,7 @@
 // place after "created" is written, so a half-made snapshot never lists.
 // Every method holds the volume's flock for its duration.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ class VolumeStore {
   HRESULT Restore(const std::string& name);
   HRESULT Delete(const std::string& name, bool& deleted);
   HRESULT Rename(const std::string& current, const std::string& renamed);
+  // Copies the file at `relativeFile` (components separated by '/' or '\',
+  // matched without regard to case where no exact match exists) of the
+  // snapshot's copy of this disk to the host path `target`, which must not
+  // exist. Only that file is read; the volume lock is held shared, so the
+  // snapshot cannot be deleted meanwhile.
+  HRESULT RestoreFile(const std::string& name, const std::string& relativeFile,
+                      const std::filesystem::path& target);
   // Newest first; equal times in name order.
   HRESULT List(std::vector<StoredSnapshot>& snapshots);
 

@@ -218,6 +218,20 @@ FaultOutcome FaultMachineTest::Restore() {
   return Finish(result, observer, services.messages);
 }
 
+FaultOutcome FaultMachineTest::RestoreDatabase() {
+  PartitionInfo server = Server();
+  FaultRunServices services(clock_);
+  RecordingObserver observer;
+  restore::DatabaseRestoreJob job(services.services());
+  job.server = server;
+  if (!server.snapshots.empty()) job.snapshot = server.snapshots.front();
+  job.database = "mail\\user1.nsf";
+  job.progress.window = &observer;
+  if (arm_) arm_();
+  const int result = restore::RunDatabaseRestore(job);
+  return Finish(result, observer, services.messages);
+}
+
 std::map<std::string, std::string> FaultMachineTest::Documents() {
   notes::Runtime runtime;
   EXPECT_EQ(runtime.InitRuntime({"=C:\\Lotus\\Domino\\notes.ini"}), notes::kNoError);

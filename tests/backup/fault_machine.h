@@ -15,6 +15,7 @@
 #include "notes/runtime.h"
 #include "platform/file_faults.h"
 #include "restore/restore.h"
+#include "restore/restore_database.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/machine_fixture.h"
 #include "tests/support/recording_observer.h"
@@ -48,6 +49,9 @@ class FaultMachineTest : public MachineTest {
   // after discovery, just before the run.
   FaultOutcome Backup();
   FaultOutcome Restore();
+  // An up-to-the-minute restore of mail\user1.nsf out of the oldest
+  // snapshot, beside the original.
+  FaultOutcome RestoreDatabase();
 
  protected:
   void SetUp() override;

@@ -139,5 +139,25 @@ TEST_F(OmbctlRemote, ArchiveLogsRunsOnTheServiceMachineAndBringsBackItsOutcome) 
   EXPECT_NE(refused.out.find("has no complete snapshot"), std::string::npos) << refused.out;
 }
 
+TEST_F(OmbctlRemote, RestoreDbThroughTheServiceRestoresOnTheServicesMachine) {
+  const CtlResult done = Ctl({"restore-db", "--partition", "1", "--snapshot", "1", "--db", "mail\\user1.nsf",
+                              "--host", service_.machineName()});
+  ASSERT_EQ(done.code, 0) << done.out << done.err;
+  EXPECT_NE(done.out.find("DATABASE RESTORE AND RECOVERY COMPLETE."), std::string::npos) << done.out;
+  const RunResult sums = RunProgram(BuiltProgram("tools/dominosim/dominosim"), {"checksum", "--server", "1"}, serviceRoot_);
+  const auto line = [&](const std::string& path) {
+    const size_t at = sums.out.find(path + " ");
+    return at == std::string::npos ? std::string() : sums.out.substr(at + path.size(), sums.out.find('\n', at) - at - path.size());
+  };
+  EXPECT_FALSE(line("mail\\user1_restored.nsf").empty()) << sums.out;
+  EXPECT_EQ(line("mail\\user1_restored.nsf"), line("mail\\user1.nsf"));
+
+  // A refusal keeps its exit code across the wire.
+  const CtlResult refused = Ctl({"restore-db", "--partition", "1", "--snapshot", "9", "--db", "mail\\user1.nsf",
+                                 "--host", service_.machineName()});
+  EXPECT_EQ(refused.code, 1) << refused.out;
+  EXPECT_NE(refused.out.find("Snapshot 9 does not exist"), std::string::npos) << refused.out;
+}
+
 }  // namespace
 }  // namespace omb::test

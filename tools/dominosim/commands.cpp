@@ -295,4 +295,37 @@ int InfoCommand(const std::vector<std::string>& words) {
   return 0;
 }
 
+std::vector<std::string> DatabasesBelow(const std::string& dataDir) {
+  std::vector<std::string> found;
+  CollectDatabases(dataDir, "", found);
+  return found;
+}
+
+// Deletes the K newest documents of a database, one change each, as a user
+// deleting them one by one in the running server would.
+int DeleteCommand(const std::vector<std::string>& words) {
+  const Args args(words, {"server", "db", "docs"}, {});
+  const int number = ServerOption(args);
+  const std::string db = args.Required("db");
+  const int count = args.Number("docs", 1, 1, 10000000);
+  notes::Runtime runtime;
+  if (!StartRuntime(runtime, ServerByNumber(number))) return 1;
+  const std::string path = db.find(':') == std::string::npos ? runtime.Config().dataDir + "\\" + db : db;
+  notes::Database contents;
+  notes::Status status = notes::LoadDatabase(notes::CanonicalHost(path), contents);
+  int deleted = 0;
+  for (auto it = contents.notes.rbegin(); status == notes::kNoError && it != contents.notes.rend() && deleted < count;
+       ++it) {
+    if (it->second.noteClass != notes::kClassDocument) continue;
+    status = runtime.DeleteDocument(path, it->first);
+    if (status == notes::kNoError) ++deleted;
+  }
+  if (status != notes::kNoError) {
+    Complain("cannot delete from " + db + ": " + runtime.StatusText(status));
+    return 1;
+  }
+  std::printf("Deleted %d document(s) from %s\n", deleted, db.c_str());
+  return 0;
+}
+
 }  // namespace omb::dominosim

@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  init [--servers N] [--layout 5|6] [--logging L[,L...]] [--databases K]\n"
     "       [--computer NAME] [--fresh]\n"
     "  write --server N --db PATH --docs K\n"
+    "  delete --server N --db PATH --docs K\n"
     "  checksum --server N\n"
     "  damage --server N --db PATH\n"
     "  compact --server N --db PATH\n"
@@ -26,6 +27,7 @@ int Dispatch(const std::string& command, const std::vector<std::string>& words) 
   using namespace omb::dominosim;
   if (command == "init") return InitCommand(words);
   if (command == "write") return WriteCommand(words);
+  if (command == "delete") return DeleteCommand(words);
   if (command == "checksum") return ChecksumCommand(words);
   if (command == "damage") return DamageCommand(words);
   if (command == "compact") return CompactCommand(words);

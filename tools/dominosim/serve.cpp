@@ -84,6 +84,13 @@ int ServeCommand(const std::vector<std::string>& words) {
     Complain("cannot start server " + std::to_string(number) + ": " + runtime.StatusText(status));
     return 1;
   }
+  // A running server keeps its databases open: a restore must not swap one
+  // of them away underneath it.
+  std::vector<std::string> databases;
+  for (const std::string& relative : DatabasesBelow(runtime.Config().dataDir)) {
+    databases.push_back(runtime.Config().dataDir + "\\" + relative);
+  }
+  runtime.HoldDatabasesOpen(databases);
   const fs::path pidFile = platform::MachineRoot() / "notes" / "run" / ("nserver" + std::to_string(number) + ".pid");
   std::error_code error;
   fs::create_directories(pidFile.parent_path(), error);

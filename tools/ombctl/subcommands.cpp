@@ -14,6 +14,7 @@ int RunRestore(Invocation& call);
 int RunPin(Invocation& call);
 int RunUnpin(Invocation& call);
 int RunArchiveLogs(Invocation& call);
+int RunRestoreDb(Invocation& call);
 
 std::vector<Subcommand> AllSubcommands() {
   return {
@@ -23,6 +24,7 @@ std::vector<Subcommand> AllSubcommands() {
       {"unpin", "let excess deletion count a pinned snapshot again", &RunUnpin},
       {"reports", "list the run reports", &RunReports},
       {"report", "show or delete one report", &RunReport},
+      {"restore-db", "restore one database from a snapshot while the server runs", &RunRestoreDb},
       {"status", "health check for monitoring (exit 0 OK .. 3 UNKNOWN)", &RunStatus},
       {"restore", "restore a snapshot: up to the minute, point in time or to a time", &RunRestore},
       {"configure", "move data and log directories onto virtual disks", &RunConfigure},

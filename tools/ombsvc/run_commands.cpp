@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "remote/commands.h"
+#include "remote/database_restore_record.h"
 #include "remote/records.h"
 #include "tools/ombsvc/progress_stream.h"
 #include "tools/ombsvc/request_checks.h"
@@ -208,6 +209,28 @@ Outcome AnswerRestoreUntil(remote::WireChannel& channel, SessionContext& context
   // The time is checked against the snapshot and the log by the restore
   // itself, before anything is touched.
   return RunRequestedRestore(channel, context, requested, uint64_t{high} << 32 | low);
+}
+
+Outcome AnswerRestoreDatabase(remote::WireChannel& channel, SessionContext& context) {
+  channel.SendByte(remote::kStatusAccepted);
+  const ops::DatabaseRestoreRequest request = remote::GetDatabaseRestoreRequest(channel.reader());
+  const std::string what = "partition " + std::to_string(request.partition) + " snapshot " +
+                           std::to_string(request.snapshotNumber) + " " + request.database;
+  RunSlot slot(context.engine);
+  if (!slot.acquired()) {
+    const Outcome refused = RefuseInStream(
+        channel, "ERROR: Database restore aborted. A current BACKUP/RESTORE is in progress\r\n",
+        "another run in progress");
+    channel.SendInt32(restore::kDatabaseRestoreRefused);
+    return refused;
+  }
+  ProgressStream stream(channel);
+  ProgressSink output;
+  output.window = &stream;
+  const int result = context.operations.RestoreDatabase(request, output);
+  Outcome outcome = EndOfRun(channel, stream, result, what);
+  if (outcome.keepOpen) channel.SendInt32(result);
+  return outcome;
 }
 
 }  // namespace omb::service

@@ -36,7 +36,7 @@ Outcome AnswerCompatibilitySecond(remote::WireChannel& channel) {
 bool ChangesTheMachine(int command) {
   return command == remote::kDeleteReport || command == remote::kDeleteAllReports ||
          command == remote::kBackupServer || command == remote::kRestore || command == remote::kRestoreUntil ||
-         command == remote::kArchiveLogs;
+         command == remote::kRestoreDatabase || command == remote::kArchiveLogs;
 }
 
 // Read-only refusal. Commands 4 and 5 follow the exchange pattern (their
@@ -92,6 +92,8 @@ Outcome Answer(int command, remote::WireChannel& channel, SessionContext& contex
     case remote::kPinSnapshot:
     case remote::kUnpinSnapshot:
       return AnswerPinCommand(command, channel, context);
+    case remote::kRestoreDatabase:
+      return AnswerRestoreDatabase(channel, context);
     case remote::kCloseExchange:
       channel.SendByte(remote::kStatusAccepted);
       return {"ok", false};

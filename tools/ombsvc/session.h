@@ -54,6 +54,7 @@ Outcome AnswerArchiveLogs(remote::WireChannel& channel, SessionContext& context)
 Outcome AnswerListSnapshots(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerMachineStatus(remote::WireChannel& channel, SessionContext& context);
 Outcome AnswerPinCommand(int command, remote::WireChannel& channel, SessionContext& context);
+Outcome AnswerRestoreDatabase(remote::WireChannel& channel, SessionContext& context);
 
 // A report name that is one plain file name of a category folder.
 bool IsPlainFileName(const std::string& name);
