@@ -37,8 +37,8 @@ void PutSnapshotDetails(WireWriter& out, const ops::SnapshotDetails& details) {
   PutUint32(out, details.missingCount);
   PutFirst(out, details.missingLogs, ops::kMaxListedItems, PutUint32);
   out.Flag(details.logsPresent);
-  PutUint64(out, details.recoverFrom);
-  PutUint64(out, details.recoverTo);
+  out.Uint64(details.recoverFrom);
+  out.Uint64(details.recoverTo);
   out.Flag(details.pinned);
 }
 
@@ -58,8 +58,8 @@ ops::SnapshotDetails GetSnapshotDetails(WireReader& in) {
   details.missingCount = GetUint32(in);
   details.missingLogs = GetList(in, ops::kMaxListedItems, GetUint32);
   details.logsPresent = in.Flag();
-  details.recoverFrom = GetUint64(in);
-  details.recoverTo = GetUint64(in);
+  details.recoverFrom = in.Uint64();
+  details.recoverTo = in.Uint64();
   details.pinned = in.Flag();
   return details;
 }
@@ -78,7 +78,7 @@ void PutServerStatus(WireWriter& out, const ops::ServerStatus& server) {
   out.Byte(static_cast<uint8_t>(server.logDrive));
   PutInt64(out, server.logFreeMegabytes);
   PutInt64(out, server.logSizeMegabytes);
-  PutUint64(out, server.oldestWaitingTime);
+  out.Uint64(server.oldestWaitingTime);
 }
 
 ops::ServerStatus GetServerStatus(WireReader& in) {
@@ -96,7 +96,7 @@ ops::ServerStatus GetServerStatus(WireReader& in) {
   server.logDrive = GetDrive(in);
   server.logFreeMegabytes = GetInt64(in);
   server.logSizeMegabytes = GetInt64(in);
-  server.oldestWaitingTime = GetUint64(in);
+  server.oldestWaitingTime = in.Uint64();
   return server;
 }
 

@@ -11,6 +11,7 @@
 #include "reports/reports.h"
 #include "tools/ombctl/listing.h"
 #include "tools/ombctl/ombctl.h"
+#include "tools/ombctl/stream_observer.h"
 
 namespace omb::ctl {
 

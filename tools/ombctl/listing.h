@@ -13,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/observer.h"
 #include "core/services.h"
 #include "operations/operations.h"
 #include "tools/ombctl/ombctl.h"
@@ -80,21 +79,6 @@ void PrepareLocalReports();
 // A report name that is one plain file name of a category folder: no
 // folder part, not "." or "..".
 bool IsPlainReportName(const std::string& name);
-
-// Shows a run's progress text on standard output as it comes.
-class StreamObserver : public ProgressObserver {
- public:
-  explicit StreamObserver(std::ostream& out) : out_(out) {}
-  void Text(std::string_view piece) override { out_ << piece << std::flush; }
-  void Range(int, int, int) override {}
-  void Step() override {}
-  void Position(int) override {}
-  void Busy(bool) override {}
-  void Finished(bool) override {}
-
- private:
-  std::ostream& out_;
-};
 
 // "ombctl NAME: why" on standard error; the refused exit code.
 int Refuse(Invocation& call, const char* name, const std::string& why);
