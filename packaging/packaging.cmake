@@ -22,6 +22,11 @@ install(FILES ${OMB_PKG_SOURCE}/systemd/ombsvc.service ${OMB_PKG_SOURCE}/systemd
               ${OMB_PKG_SOURCE}/systemd/omb-archive-logs@.timer
         DESTINATION ${OMB_SYSTEMD_UNIT_DIR} COMPONENT omb)
 
+# Bash completion for ombctl, where bash-completion looks for it on demand.
+install(FILES ${PROJECT_SOURCE_DIR}/completion/ombctl.bash
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME ombctl
+        COMPONENT omb)
+
 # Each package's doc folder: copyright, and the changelog that Debian
 # requires of a native package, compressed as policy asks.
 file(MAKE_DIRECTORY ${OMB_PKG_BUILD})

@@ -30,11 +30,31 @@ echo "== omb -h";            omb -h 2>&1 | sed -n 1,3p
 echo "== ombctl --version";  ombctl --version
 echo "== ombsvc --help";     ombsvc --help
 echo "== ombctl servers --json"
-if grep -q '^  servers ' <<<"$(ombctl --help)"; then ombctl servers --json; else ombctl version; fi
+servers_json=$(mktemp)
+ombctl servers --json > "$servers_json"
+# A second JSON implementation reads the document back: it must follow its
+# schema and name the two servers just made, in partition order.
+python3 - "$servers_json" "$(dirname "$0")/../docs/schema/servers.json" <<'PY'
+import json, sys, jsonschema
+document = json.load(open(sys.argv[1]))
+jsonschema.validate(document, json.load(open(sys.argv[2])))
+servers = document["servers"]
+assert [s["partition"] for s in servers] == [1, 2], servers
+assert all(s["name"] for s in servers), servers
+print("servers:", ", ".join(s["name"] for s in servers))
+PY
+rm -f "$servers_json"
+echo "== bash completion"
+completion=/usr/share/bash-completion/completions/ombctl
+[ -f "$completion" ] || { echo "no bash completion at $completion"; exit 1; }
+bash -c "source $completion && complete -p ombctl"
 echo "== systemd-analyze verify (installed units)"
-systemd-analyze verify /usr/lib/systemd/system/ombsvc.service \
-  /usr/lib/systemd/system/omb-backup@.service /usr/lib/systemd/system/omb-backup@.timer \
-  /usr/lib/systemd/system/omb-archive-logs@.service /usr/lib/systemd/system/omb-archive-logs@.timer
+mapfile -t units < <(grep -E '^/usr/lib/systemd/system/[^/]+\.(service|timer)$' "$listed")
+printf '%s\n' "${units[@]}" | grep -qx /usr/lib/systemd/system/ombsvc.service ||
+  { echo "ombsvc.service is not installed"; exit 1; }
+systemd-analyze verify "${units[@]}"
+printf '%s\n' "${units[@]}" | grep -qx '/usr/lib/systemd/system/omb-archive-logs@.timer' ||
+  { echo "omb-archive-logs@.timer is not installed"; exit 1; }
 systemd-analyze security --offline=true --threshold=40 /usr/lib/systemd/system/ombsvc.service |
   grep 'Overall exposure'
 echo "== man pages"
