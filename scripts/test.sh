@@ -17,8 +17,8 @@ phase() {
 }
 
 phase scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMB_TEST_HOOKS=ON -DOMB_WERROR=ON
-# Many cases wait on child programs rather than the processor, so ctest
-# runs twice as many at once as there are processors.
+# One test at a time per processor: several cases measure waits and
+# time-outs of child programs that a crowded machine would stretch.
 phase ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 
 # The sanitizers find faults in the program, not in the benchmarks' timing
